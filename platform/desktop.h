@@ -1,0 +1,273 @@
+// The desktop operations Tabrin uses, with project-owned types and the Win32 names and flag values.
+#pragma once
+
+#if defined(_WINDOWS_) || defined(_INC_WINDOWS)
+#error "include platform/desktop.h before <windows.h>: its constants carry the same names as the Win32 macros"
+#endif
+
+#include <cstdint>
+#include <cstdio>
+
+namespace platform {
+
+// ---- Handles and records --------------------------------------------------------------------
+
+using WindowHandle = struct WindowTag*;
+using MenuHandle = struct MenuTag*;
+using HookHandle = struct HookTag*;
+using IconHandle = struct IconTag*;
+using CursorHandle = struct CursorTag*;
+using InstanceHandle = struct InstanceTag*;
+using MutexHandle = struct MutexTag*;
+using DeviceContext = struct DeviceContextTag*;
+
+constexpr WindowHandle kNoWindow = nullptr;
+
+using WParam = std::uintptr_t;
+using LParam = std::intptr_t;
+using LResult = std::intptr_t;
+
+struct Point {
+    std::int32_t x;
+    std::int32_t y;
+};
+
+struct Rect {
+    std::int32_t left;
+    std::int32_t top;
+    std::int32_t right;
+    std::int32_t bottom;
+
+    std::int32_t width() const { return right - left; }
+    std::int32_t height() const { return bottom - top; }
+};
+
+inline bool operator==(const Rect& a, const Rect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+inline bool operator!=(const Rect& a, const Rect& b) { return !(a == b); }
+
+// Same layout as MSLLHOOKSTRUCT, so the low-level hook's lParam can be read without copying.
+struct MouseEvent {
+    Point pt;
+    std::uint32_t mouseData;  // high word: signed wheel delta
+    std::uint32_t flags;
+    std::uint32_t time;
+    std::uintptr_t dwExtraInfo;
+};
+
+using WindowProc = LResult (*)(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
+using HookProc = LResult (*)(int code, WParam wParam, LParam lParam);
+using EnumWindowsProc = bool (*)(WindowHandle window, LParam lParam);
+
+struct WindowClass {
+    unsigned style;
+    WindowProc lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    InstanceHandle hInstance;
+    IconHandle hIcon;
+    CursorHandle hCursor;
+    std::intptr_t hbrBackground;  // a system colour index + 1
+    const char* lpszMenuName;
+    const char* lpszClassName;
+};
+
+struct Message {
+    WindowHandle hwnd;
+    unsigned message;
+    WParam wParam;
+    LParam lParam;
+    std::uint32_t time;
+    Point pt;
+};
+
+// The 88-byte form of NOTIFYICONDATAA: no balloon fields.
+struct NotifyIconData {
+    std::uint32_t cbSize;
+    WindowHandle hWnd;
+    unsigned uID;
+    unsigned uFlags;
+    unsigned uCallbackMessage;
+    IconHandle hIcon;
+    char szTip[64];
+};
+
+// ---- Constants (Windows values) -------------------------------------------------------------
+
+// Messages
+constexpr unsigned WM_CREATE = 0x0001;
+constexpr unsigned WM_CLOSE = 0x0010;
+constexpr unsigned WM_QUIT = 0x0012;
+constexpr unsigned WM_COMMAND = 0x0111;
+constexpr unsigned WM_HOTKEY = 0x0312;
+constexpr unsigned WM_MOUSEMOVE = 0x0200;
+constexpr unsigned WM_LBUTTONDOWN = 0x0201;
+constexpr unsigned WM_LBUTTONUP = 0x0202;
+constexpr unsigned WM_LBUTTONDBLCLK = 0x0203;
+constexpr unsigned WM_RBUTTONDOWN = 0x0204;
+constexpr unsigned WM_RBUTTONUP = 0x0205;
+constexpr unsigned WM_RBUTTONDBLCLK = 0x0206;
+constexpr unsigned WM_MBUTTONDOWN = 0x0207;
+constexpr unsigned WM_MBUTTONUP = 0x0208;
+constexpr unsigned WM_MOUSEWHEEL = 0x020A;
+constexpr unsigned WM_XBUTTONDOWN = 0x020B;
+constexpr unsigned WM_XBUTTONUP = 0x020C;
+constexpr unsigned WM_MOUSEHWHEEL = 0x020E;
+constexpr unsigned WM_USER = 0x0400;
+
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+constexpr int IDOK = 1;
+
+// Window positioning
+constexpr unsigned SWP_NOSIZE = 0x0001;
+constexpr unsigned SWP_NOMOVE = 0x0002;
+constexpr unsigned SWP_NOZORDER = 0x0004;
+constexpr unsigned SWP_NOREDRAW = 0x0008;
+constexpr unsigned SWP_NOACTIVATE = 0x0010;
+constexpr unsigned SWP_FRAMECHANGED = 0x0020;
+constexpr unsigned SWP_NOOWNERZORDER = 0x0200;
+constexpr unsigned SWP_ASYNCWINDOWPOS = 0x4000;
+
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOW = 5;
+
+// Screen
+constexpr int HORZRES = 8;
+constexpr int VERTRES = 10;
+constexpr unsigned SPI_SETWORKAREA = 47;
+constexpr unsigned SPI_GETWORKAREA = 48;
+constexpr unsigned SPIF_SENDCHANGE = 2;
+
+// Keyboard
+constexpr unsigned MOD_ALT = 0x0001;
+constexpr unsigned MOD_CONTROL = 0x0002;
+constexpr unsigned MOD_WIN = 0x0008;
+constexpr int VK_CONTROL = 0x11;
+constexpr int VK_MENU = 0x12;
+constexpr int VK_LEFT = 0x25;
+constexpr int VK_UP = 0x26;
+constexpr int VK_RIGHT = 0x27;
+constexpr int VK_DOWN = 0x28;
+constexpr int VK_LWIN = 0x5B;
+constexpr int VK_RWIN = 0x5C;
+
+// Hooks
+constexpr int WH_MOUSE_LL = 14;
+constexpr int HC_ACTION = 0;
+
+// Tray
+constexpr unsigned NIM_ADD = 0;
+constexpr unsigned NIM_DELETE = 2;
+constexpr unsigned NIF_MESSAGE = 0x1;
+constexpr unsigned NIF_ICON = 0x2;
+constexpr unsigned NIF_TIP = 0x4;
+
+// Menus
+constexpr unsigned MF_STRING = 0x0000;
+constexpr unsigned MF_BYCOMMAND = 0x0000;
+constexpr unsigned MF_UNCHECKED = 0x0000;
+constexpr unsigned MF_CHECKED = 0x0008;
+constexpr unsigned MF_POPUP = 0x0010;
+constexpr unsigned MF_SEPARATOR = 0x0800;
+constexpr unsigned TPM_RIGHTALIGN = 0x0008;
+constexpr unsigned TPM_BOTTOMALIGN = 0x0020;
+constexpr unsigned TPM_NONOTIFY = 0x0080;
+constexpr unsigned TPM_RETURNCMD = 0x0100;
+
+// Message boxes
+constexpr unsigned MB_OK = 0x00000000;
+constexpr unsigned MB_YESNO = 0x00000004;
+constexpr unsigned MB_ICONQUESTION = 0x00000020;
+constexpr unsigned MB_SETFOREGROUND = 0x00010000;
+constexpr unsigned MB_TOPMOST = 0x00040000;
+
+// Process
+constexpr std::uint32_t MUTEX_ALL_ACCESS = 0x1F0001;
+constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
+
+// Resources and window creation
+constexpr int IDC_ARROW = 32512;
+constexpr int COLOR_BACKGROUND = 1;
+constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
+
+// ---- Operations -------------------------------------------------------------------------------
+
+// target
+WindowHandle GetForegroundWindow();
+int GetWindowTextA(WindowHandle window, char* buffer, int capacity);
+
+// geometry
+bool GetWindowRect(WindowHandle window, Rect* rect);
+bool MoveWindow(WindowHandle window, int x, int y, int width, int height, bool repaint);
+bool SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, int cx, int cy,
+                  unsigned flags);
+WindowHandle GetDesktopWindow();
+
+// enumeration
+bool EnumWindows(EnumWindowsProc callback, LParam lParam);
+bool IsWindowVisible(WindowHandle window);
+
+// screen
+WindowHandle FindWindowA(const char* className, const char* windowName);
+bool ShowWindow(WindowHandle window, int command);
+DeviceContext GetDC(WindowHandle window);
+int ReleaseDC(WindowHandle window, DeviceContext dc);
+int GetDeviceCaps(DeviceContext dc, int index);
+bool SystemParametersInfoA(unsigned action, unsigned uiParam, void* pvParam, unsigned winIni);
+
+// keyboard
+bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key);
+bool UnregisterHotKey(WindowHandle window, int id);
+short GetKeyState(int key);
+
+// mouse
+HookHandle SetWindowsHookExA(int idHook, HookProc proc, InstanceHandle instance, std::uint32_t threadId);
+LResult CallNextHookEx(HookHandle hook, int code, WParam wParam, LParam lParam);
+bool UnhookWindowsHookEx(HookHandle hook);
+
+// tray
+bool Shell_NotifyIconA(unsigned message, NotifyIconData* data);
+unsigned RegisterWindowMessageA(const char* name);
+
+// menus
+MenuHandle CreatePopupMenu();
+bool AppendMenuA(MenuHandle menu, unsigned flags, std::uintptr_t idOrSubmenu, const char* label);
+long CheckMenuItem(MenuHandle menu, unsigned id, unsigned check);  // previous state, -1 if absent
+int TrackPopupMenu(MenuHandle menu, unsigned flags, int x, int y, int reserved, WindowHandle owner,
+                   const Rect* ignored);
+bool GetCursorPos(Point* point);
+bool SetForegroundWindow(WindowHandle window);
+
+// dialogs
+int MessageBoxA(WindowHandle owner, const char* text, const char* caption, unsigned type);
+
+// process
+MutexHandle OpenMutexA(std::uint32_t access, bool inherit, const char* name);
+MutexHandle CreateMutexA(void* attributes, bool initialOwner, const char* name);
+std::uint32_t GetLastError();
+IconHandle LoadIconA(InstanceHandle instance, int resource);
+CursorHandle LoadCursorA(InstanceHandle instance, int resource);
+
+// The executable's full path in UTF-8, whole whatever its length (GetModuleFileNameW underneath,
+// so folders the ANSI code page cannot spell survive). Returns a malloc'd string or null.
+char* GetModuleFileNameUtf8(InstanceHandle instance);
+// fopen for a UTF-8 path (_wfopen underneath on Windows); modes as fopen's, "t" allowed.
+std::FILE* OpenFileUtf8(const char* path, const char* mode);
+
+// window
+unsigned short RegisterClassA(const WindowClass* windowClass);
+WindowHandle CreateWindowExA(std::uint32_t exStyle, const char* className, const char* windowName,
+                             std::uint32_t style, int x, int y, int width, int height,
+                             WindowHandle parent, MenuHandle menu, InstanceHandle instance,
+                             void* param);
+int GetMessageA(Message* msg, WindowHandle window, unsigned filterMin, unsigned filterMax);
+bool TranslateMessage(const Message* msg);
+LResult DispatchMessageA(const Message* msg);
+LResult DefWindowProcA(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
+LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
+void PostQuitMessage(int exitCode);
+
+}  // namespace platform

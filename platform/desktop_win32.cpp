@@ -1,0 +1,353 @@
+// The desktop operations on the real Win32 API: thin forwards with handle and record conversions.
+#include "platform/desktop.h"
+
+#include <cstdlib>
+#include <cstring>
+
+// Our constants carry the Win32 names, which <windows.h> turns into macros: take their values
+// here, then check each against the system's own once the header is in.
+#define TABRIN_CONSTANTS(X)                                                                  \
+    X(WM_CREATE) X(WM_CLOSE) X(WM_QUIT) X(WM_COMMAND) X(WM_HOTKEY) X(WM_MOUSEMOVE)           \
+    X(WM_LBUTTONDOWN) X(WM_LBUTTONUP) X(WM_LBUTTONDBLCLK) X(WM_RBUTTONDOWN) X(WM_RBUTTONUP)  \
+    X(WM_RBUTTONDBLCLK) X(WM_MBUTTONDOWN) X(WM_MBUTTONUP) X(WM_MOUSEWHEEL) X(WM_XBUTTONDOWN) \
+    X(WM_XBUTTONUP) X(WM_MOUSEHWHEEL) X(WM_USER) X(IDCANCEL) X(IDYES) X(IDNO) X(IDOK)        \
+    X(SWP_NOSIZE) X(SWP_NOMOVE) X(SWP_NOZORDER) X(SWP_NOREDRAW) X(SWP_NOACTIVATE)           \
+    X(SWP_FRAMECHANGED) X(SWP_NOOWNERZORDER) X(SWP_ASYNCWINDOWPOS) X(SW_HIDE) X(SW_SHOW)     \
+    X(HORZRES) X(VERTRES) X(SPI_SETWORKAREA) X(SPI_GETWORKAREA) X(SPIF_SENDCHANGE)           \
+    X(MOD_ALT) X(MOD_CONTROL) X(MOD_WIN) X(VK_CONTROL) X(VK_MENU) X(VK_LEFT) X(VK_UP)        \
+    X(VK_RIGHT) X(VK_DOWN) X(VK_LWIN) X(VK_RWIN) X(WH_MOUSE_LL) X(HC_ACTION) X(NIM_ADD)      \
+    X(NIM_DELETE) X(NIF_MESSAGE) X(NIF_ICON) X(NIF_TIP) X(MF_STRING) X(MF_BYCOMMAND)         \
+    X(MF_UNCHECKED) X(MF_CHECKED) X(MF_POPUP) X(MF_SEPARATOR) X(TPM_RIGHTALIGN)              \
+    X(TPM_BOTTOMALIGN) X(TPM_NONOTIFY) X(TPM_RETURNCMD) X(MB_OK) X(MB_YESNO)                 \
+    X(MB_ICONQUESTION) X(MB_SETFOREGROUND) X(MB_TOPMOST) X(MUTEX_ALL_ACCESS)                 \
+    X(ERROR_ALREADY_EXISTS) X(COLOR_BACKGROUND)
+
+#define TABRIN_OURS(name) static_cast<long long>(platform::name),
+constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
+#undef TABRIN_OURS
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <shellapi.h>
+
+#define TABRIN_SYSTEM(name) static_cast<long long>(name),
+constexpr long long kSystemValues[] = {TABRIN_CONSTANTS(TABRIN_SYSTEM)};
+#undef TABRIN_SYSTEM
+
+// The position in TABRIN_CONSTANTS of the first constant that differs, or -1.
+constexpr int firstDifference(int i = 0) {
+    return i == static_cast<int>(sizeof kOurValues / sizeof kOurValues[0]) ? -1
+           : kOurValues[i] != kSystemValues[i]                            ? i
+                                                                           : firstDifference(i + 1);
+}
+static_assert(firstDifference() == -1, "a constant of platform/desktop.h differs from Windows");
+
+static_assert(sizeof(platform::MouseEvent) == sizeof(MSLLHOOKSTRUCT), "MouseEvent layout");
+static_assert(offsetof(platform::MouseEvent, mouseData) == offsetof(MSLLHOOKSTRUCT, mouseData),
+              "MouseEvent layout");
+static_assert(offsetof(platform::MouseEvent, dwExtraInfo) == offsetof(MSLLHOOKSTRUCT, dwExtraInfo),
+              "MouseEvent layout");
+static_assert(sizeof(platform::Rect) == sizeof(RECT), "Rect layout");
+static_assert(sizeof(platform::Point) == sizeof(POINT), "Point layout");
+
+namespace platform {
+
+namespace {
+
+HWND toHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
+WindowHandle fromHwnd(HWND window) { return reinterpret_cast<WindowHandle>(window); }
+HMENU toHmenu(MenuHandle menu) { return reinterpret_cast<HMENU>(menu); }
+HINSTANCE toHinstance(InstanceHandle instance) { return reinterpret_cast<HINSTANCE>(instance); }
+
+// The one window class and the one hook of the program call into the logic through these.
+WindowProc windowProc = nullptr;
+HookProc hookProc = nullptr;
+
+LRESULT CALLBACK windowProcTrampoline(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return windowProc(fromHwnd(window), message, wParam, lParam);
+}
+
+LRESULT CALLBACK hookTrampoline(int code, WPARAM wParam, LPARAM lParam) {
+    return hookProc(code, wParam, lParam);
+}
+
+struct EnumContext {
+    EnumWindowsProc callback;
+    LParam lParam;
+};
+
+BOOL CALLBACK enumTrampoline(HWND window, LPARAM context) {
+    const EnumContext* c = reinterpret_cast<const EnumContext*>(context);
+    return c->callback(fromHwnd(window), c->lParam) ? TRUE : FALSE;
+}
+
+wchar_t* widen(const char* utf8) {
+    const int count = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (count <= 0) return nullptr;
+    wchar_t* wide = static_cast<wchar_t*>(std::malloc(sizeof(wchar_t) * count));
+    if (wide && MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, count) != count) {
+        std::free(wide);
+        return nullptr;
+    }
+    return wide;
+}
+
+}  // namespace
+
+WindowHandle GetForegroundWindow() { return fromHwnd(::GetForegroundWindow()); }
+
+int GetWindowTextA(WindowHandle window, char* buffer, int capacity) {
+    return ::GetWindowTextA(toHwnd(window), buffer, capacity);
+}
+
+bool GetWindowRect(WindowHandle window, Rect* rect) {
+    return ::GetWindowRect(toHwnd(window), reinterpret_cast<RECT*>(rect)) != FALSE;
+}
+
+bool MoveWindow(WindowHandle window, int x, int y, int width, int height, bool repaint) {
+    return ::MoveWindow(toHwnd(window), x, y, width, height, repaint ? TRUE : FALSE) != FALSE;
+}
+
+bool SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, int cx, int cy,
+                  unsigned flags) {
+    return ::SetWindowPos(toHwnd(window), toHwnd(insertAfter), x, y, cx, cy, flags) != FALSE;
+}
+
+WindowHandle GetDesktopWindow() { return fromHwnd(::GetDesktopWindow()); }
+
+bool EnumWindows(EnumWindowsProc callback, LParam lParam) {
+    EnumContext context = {callback, lParam};
+    return ::EnumWindows(enumTrampoline, reinterpret_cast<LPARAM>(&context)) != FALSE;
+}
+
+bool IsWindowVisible(WindowHandle window) { return ::IsWindowVisible(toHwnd(window)) != FALSE; }
+
+WindowHandle FindWindowA(const char* className, const char* windowName) {
+    return fromHwnd(::FindWindowA(className, windowName));
+}
+
+bool ShowWindow(WindowHandle window, int command) {
+    return ::ShowWindow(toHwnd(window), command) != FALSE;
+}
+
+DeviceContext GetDC(WindowHandle window) {
+    return reinterpret_cast<DeviceContext>(::GetDC(toHwnd(window)));
+}
+
+int ReleaseDC(WindowHandle window, DeviceContext dc) {
+    return ::ReleaseDC(toHwnd(window), reinterpret_cast<HDC>(dc));
+}
+
+int GetDeviceCaps(DeviceContext dc, int index) {
+    return ::GetDeviceCaps(reinterpret_cast<HDC>(dc), index);
+}
+
+bool SystemParametersInfoA(unsigned action, unsigned uiParam, void* pvParam, unsigned winIni) {
+    return ::SystemParametersInfoA(action, uiParam, pvParam, winIni) != FALSE;
+}
+
+bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) {
+    return ::RegisterHotKey(toHwnd(window), id, modifiers, key) != FALSE;
+}
+
+bool UnregisterHotKey(WindowHandle window, int id) {
+    return ::UnregisterHotKey(toHwnd(window), id) != FALSE;
+}
+
+short GetKeyState(int key) { return ::GetKeyState(key); }
+
+HookHandle SetWindowsHookExA(int idHook, HookProc proc, InstanceHandle instance,
+                             std::uint32_t threadId) {
+    hookProc = proc;
+    return reinterpret_cast<HookHandle>(
+        ::SetWindowsHookExA(idHook, hookTrampoline, toHinstance(instance), threadId));
+}
+
+LResult CallNextHookEx(HookHandle hook, int code, WParam wParam, LParam lParam) {
+    return ::CallNextHookEx(reinterpret_cast<HHOOK>(hook), code, wParam, lParam);
+}
+
+bool UnhookWindowsHookEx(HookHandle hook) {
+    return ::UnhookWindowsHookEx(reinterpret_cast<HHOOK>(hook)) != FALSE;
+}
+
+bool Shell_NotifyIconA(unsigned message, NotifyIconData* data) {
+    NOTIFYICONDATAA native;
+    std::memset(&native, 0, sizeof native);
+    native.cbSize = data->cbSize;
+    native.hWnd = toHwnd(data->hWnd);
+    native.uID = data->uID;
+    native.uFlags = data->uFlags;
+    native.uCallbackMessage = data->uCallbackMessage;
+    native.hIcon = reinterpret_cast<HICON>(data->hIcon);
+    static_assert(sizeof native.szTip >= sizeof data->szTip, "tip fits");
+    std::memcpy(native.szTip, data->szTip, sizeof data->szTip);
+    return ::Shell_NotifyIconA(message, &native) != FALSE;
+}
+
+unsigned RegisterWindowMessageA(const char* name) { return ::RegisterWindowMessageA(name); }
+
+MenuHandle CreatePopupMenu() { return reinterpret_cast<MenuHandle>(::CreatePopupMenu()); }
+
+bool AppendMenuA(MenuHandle menu, unsigned flags, std::uintptr_t idOrSubmenu, const char* label) {
+    return ::AppendMenuA(toHmenu(menu), flags, idOrSubmenu, label) != FALSE;
+}
+
+long CheckMenuItem(MenuHandle menu, unsigned id, unsigned check) {
+    return static_cast<long>(::CheckMenuItem(toHmenu(menu), id, check));
+}
+
+int TrackPopupMenu(MenuHandle menu, unsigned flags, int x, int y, int reserved,
+                   WindowHandle owner, const Rect*) {
+    return ::TrackPopupMenu(toHmenu(menu), flags, x, y, reserved, toHwnd(owner), nullptr);
+}
+
+bool GetCursorPos(Point* point) {
+    return ::GetCursorPos(reinterpret_cast<POINT*>(point)) != FALSE;
+}
+
+bool SetForegroundWindow(WindowHandle window) {
+    return ::SetForegroundWindow(toHwnd(window)) != FALSE;
+}
+
+int MessageBoxA(WindowHandle owner, const char* text, const char* caption, unsigned type) {
+    return ::MessageBoxA(toHwnd(owner), text, caption, type);
+}
+
+MutexHandle OpenMutexA(std::uint32_t access, bool inherit, const char* name) {
+    return reinterpret_cast<MutexHandle>(::OpenMutexA(access, inherit ? TRUE : FALSE, name));
+}
+
+MutexHandle CreateMutexA(void* attributes, bool initialOwner, const char* name) {
+    return reinterpret_cast<MutexHandle>(::CreateMutexA(
+        static_cast<SECURITY_ATTRIBUTES*>(attributes), initialOwner ? TRUE : FALSE, name));
+}
+
+std::uint32_t GetLastError() { return ::GetLastError(); }
+
+IconHandle LoadIconA(InstanceHandle instance, int resource) {
+    return reinterpret_cast<IconHandle>(::LoadIconA(toHinstance(instance), MAKEINTRESOURCEA(resource)));
+}
+
+CursorHandle LoadCursorA(InstanceHandle instance, int resource) {
+    return reinterpret_cast<CursorHandle>(
+        ::LoadCursorA(toHinstance(instance), MAKEINTRESOURCEA(resource)));
+}
+
+char* GetModuleFileNameUtf8(InstanceHandle instance) {
+    // Long paths exceed MAX_PATH; grow until the whole path fits.
+    DWORD capacity = MAX_PATH;
+    wchar_t* wide = nullptr;
+    for (;;) {
+        wchar_t* grown = static_cast<wchar_t*>(std::realloc(wide, sizeof(wchar_t) * capacity));
+        if (!grown) {
+            std::free(wide);
+            return nullptr;
+        }
+        wide = grown;
+        const DWORD length = ::GetModuleFileNameW(toHinstance(instance), wide, capacity);
+        if (length == 0) {
+            std::free(wide);
+            return nullptr;
+        }
+        if (length < capacity) break;
+        if (capacity >= 0x10000) {  // beyond any path Windows can hold
+            std::free(wide);
+            return nullptr;
+        }
+        capacity *= 2;
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    char* utf8 = size > 0 ? static_cast<char*>(std::malloc(size)) : nullptr;
+    if (utf8 && WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, size, nullptr, nullptr) != size) {
+        std::free(utf8);
+        utf8 = nullptr;
+    }
+    std::free(wide);
+    return utf8;
+}
+
+std::FILE* OpenFileUtf8(const char* path, const char* mode) {
+    wchar_t* widePath = widen(path);
+    wchar_t* wideMode = widen(mode);
+    std::FILE* file = widePath && wideMode ? ::_wfopen(widePath, wideMode) : nullptr;
+    std::free(widePath);
+    std::free(wideMode);
+    return file;
+}
+
+unsigned short RegisterClassA(const WindowClass* windowClass) {
+    windowProc = windowClass->lpfnWndProc;
+    WNDCLASSA native;
+    std::memset(&native, 0, sizeof native);
+    native.style = windowClass->style;
+    native.lpfnWndProc = windowProcTrampoline;
+    native.cbClsExtra = windowClass->cbClsExtra;
+    native.cbWndExtra = windowClass->cbWndExtra;
+    native.hInstance = toHinstance(windowClass->hInstance);
+    native.hIcon = reinterpret_cast<HICON>(windowClass->hIcon);
+    native.hCursor = reinterpret_cast<HCURSOR>(windowClass->hCursor);
+    native.hbrBackground = reinterpret_cast<HBRUSH>(windowClass->hbrBackground);
+    native.lpszMenuName = windowClass->lpszMenuName;
+    native.lpszClassName = windowClass->lpszClassName;
+    return ::RegisterClassA(&native);
+}
+
+WindowHandle CreateWindowExA(std::uint32_t exStyle, const char* className, const char* windowName,
+                             std::uint32_t style, int x, int y, int width, int height,
+                             WindowHandle parent, MenuHandle menu, InstanceHandle instance,
+                             void* param) {
+    return fromHwnd(::CreateWindowExA(exStyle, className, windowName, style, x, y, width, height,
+                                      toHwnd(parent), toHmenu(menu), toHinstance(instance), param));
+}
+
+int GetMessageA(Message* msg, WindowHandle window, unsigned filterMin, unsigned filterMax) {
+    MSG native;
+    const BOOL result = ::GetMessageA(&native, toHwnd(window), filterMin, filterMax);
+    msg->hwnd = fromHwnd(native.hwnd);
+    msg->message = native.message;
+    msg->wParam = native.wParam;
+    msg->lParam = native.lParam;
+    msg->time = native.time;
+    msg->pt = Point{native.pt.x, native.pt.y};
+    return result;
+}
+
+namespace {
+MSG toMsg(const Message* msg) {
+    MSG native;
+    std::memset(&native, 0, sizeof native);
+    native.hwnd = toHwnd(msg->hwnd);
+    native.message = msg->message;
+    native.wParam = msg->wParam;
+    native.lParam = msg->lParam;
+    native.time = msg->time;
+    native.pt.x = msg->pt.x;
+    native.pt.y = msg->pt.y;
+    return native;
+}
+}  // namespace
+
+bool TranslateMessage(const Message* msg) {
+    const MSG native = toMsg(msg);
+    return ::TranslateMessage(&native) != FALSE;
+}
+
+LResult DispatchMessageA(const Message* msg) {
+    const MSG native = toMsg(msg);
+    return ::DispatchMessageA(&native);
+}
+
+LResult DefWindowProcA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    return ::DefWindowProcA(toHwnd(window), message, wParam, lParam);
+}
+
+LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    return ::SendMessageA(toHwnd(window), message, wParam, lParam);
+}
+
+void PostQuitMessage(int exitCode) { ::PostQuitMessage(exitCode); }
+
+}  // namespace platform

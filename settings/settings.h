@@ -1,0 +1,47 @@
+// The seven user settings, their defaults, and the file they live in beside the executable.
+#pragma once
+
+#include <climits>
+#include <cstddef>
+#include <cstdio>
+
+// The opposite step; the file may hold INT_MIN, whose negation does not fit.
+inline int oppositeStep(int step) { return step == INT_MIN ? INT_MAX : -step; }
+
+struct Settings {
+    int stepsize = 20;
+    int confirmexit = 1;
+    int invertarrows = 0;
+    int persistentmenu = 0;
+    int ignoreunnamed = 1;
+    int enablemousescroll = 1;
+    int invertedmouse = 1;
+
+    int arrowStep() const { return invertarrows ? oppositeStep(stepsize) : stepsize; }
+    int mouseStep() const { return invertedmouse ? oppositeStep(stepsize) : stepsize; }
+};
+
+extern Settings settings;
+
+// Changes from the menu: each is written to the file at once.
+void setStepSize(int n);
+void toggleSetting(int& flag);
+
+// Full path of tabrin.ini beside the executable; malloc'd, null if the path cannot be had.
+char* settingsFilePath();
+void loadSettings();
+void saveSettings();
+
+// ---- The file format, over text and streams, without touching the disk's location ----
+
+// The longest line piece the reader takes at once; longer lines are read in several pieces.
+constexpr std::size_t kSettingsLinePiece = 254;
+
+// Applies one piece as read from the file (trailing newline allowed); other text is ignored.
+void applySettingsLine(Settings& record, char* line);
+// Reads a whole stream until its end or a read error.
+void readSettings(Settings& record, std::FILE* file);
+// Writes the seven lines into buffer; returns the length, as snprintf does.
+int formatSettings(const Settings& record, char* buffer, std::size_t capacity);
+// Path of tabrin.ini for a given executable path; malloc'd.
+char* settingsPathFor(const char* executablePath);

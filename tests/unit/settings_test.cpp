@@ -1,0 +1,196 @@
+// The settings file: reading rules, the written form, its location, and hostile contents.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "settings/settings.h"
+#include "simulated_desktop.h"
+#include "test_support.h"
+
+namespace {
+
+Settings readText(const std::string& text) {
+    Settings record;
+    std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    if (text.empty()) file = std::fopen("/dev/null", "r");
+    readSettings(record, file);
+    std::fclose(file);
+    return record;
+}
+
+std::string format(const Settings& record) {
+    char text[512];
+    formatSettings(record, text, sizeof text);
+    return text;
+}
+
+std::string pathFor(const std::string& executable) {
+    char* path = settingsPathFor(executable.c_str());
+    std::string result = path;
+    std::free(path);
+    return result;
+}
+
+bool flagsAreBits(const Settings& s) {
+    for (int flag : {s.confirmexit, s.invertarrows, s.persistentmenu, s.ignoreunnamed,
+                     s.enablemousescroll, s.invertedmouse})
+        if (flag != 0 && flag != 1) return false;
+    return true;
+}
+
+const char kDefaultFile[] =
+    "stepsize=20\nconfirmexit=1\ninvertarrows=0\npersistentmenu=0\n"
+    "ignoreunnamed=1\nenablemousescroll=1\ninvertedmouse=1\n";
+
+}  // namespace
+
+TEST(SettingsReading, FollowsTheLineRules) {
+    struct Case {
+        const char* name;
+        std::string text;
+        int stepsize;
+        int invertarrows;
+        int confirmexit;
+    };
+    const Case cases[] = {
+        {"empty file keeps defaults", "", 20, 0, 1},
+        {"some keys leave the rest", "invertarrows=1\n", 20, 1, 1},
+        {"odd step", "stepsize=7\n", 7, 0, 1},
+        {"negative step", "stepsize=-5\n", -5, 0, 1},
+        {"blanks around the key are another key", "stepsize = 5\n", 20, 0, 1},
+        {"keys are case-sensitive", "StepSize=5\n", 20, 0, 1},
+        {"number ends at the first other character", "stepsize=5 px\n", 5, 0, 1},
+        {"leading blanks and a sign", "stepsize=  +12\n", 12, 0, 1},
+        {"flag from any non-zero", "invertarrows=2\nconfirmexit=-1\n", 20, 1, 1},
+        {"flag without digits is 0", "invertarrows=abc\nconfirmexit=\n", 20, 0, 0},
+        {"later line wins", "stepsize=3\nstepsize=40\n", 40, 0, 1},
+        {"last line without newline", "confirmexit=0\nstepsize=9", 9, 0, 0},
+        {"junk lines skipped", "\n\nno equals here\nbogus=4\n=5\nstepsize=30\n", 30, 0, 1},
+        {"CR LF line ends", "stepsize=11\r\ninvertarrows=1\r\n", 11, 1, 1},
+        {"first '=' splits", "stepsize==5\nstepsize=6=7\n", 6, 0, 1},
+        {"out of range saturates", "stepsize=99999999999\n", 2147483647, 0, 1},
+        {"below range saturates", "stepsize=-99999999999\n", -2147483647 - 1, 0, 1},
+        {"NUL ends the line's text", std::string("stepsize=8\0garbage\ninvertarrows=1\n", 33), 8, 1,
+         1},
+    };
+    for (const Case& c : cases) {
+        const Settings s = readText(c.text);
+        EXPECT_EQ(s.stepsize, c.stepsize) << c.name;
+        EXPECT_EQ(s.invertarrows, c.invertarrows) << c.name;
+        EXPECT_EQ(s.confirmexit, c.confirmexit) << c.name;
+        EXPECT_EQ(s.ignoreunnamed, 1) << c.name;
+        EXPECT_EQ(s.invertedmouse, 1) << c.name;
+    }
+}
+
+TEST(SettingsReading, LongLinesAreTakenInPiecesOf254) {
+    // The second piece of this line starts exactly with a key.
+    const std::string split = std::string(254, 'x') + "stepsize=9\n";
+    EXPECT_EQ(readText(split).stepsize, 9);
+    // One character fewer and the key is glued to the first piece, which has no '='.
+    const std::string glued = std::string(253, 'x') + "stepsize=9\n";
+    EXPECT_EQ(readText(glued).stepsize, 20);
+
+    std::string huge(100 * 1024, 'a');
+    huge += "\ninvertedmouse=0\n";
+    const Settings s = readText(huge);
+    EXPECT_EQ(s.invertedmouse, 0);
+    EXPECT_EQ(s.stepsize, 20);
+}
+
+TEST(SettingsReading, RandomBytesNeverBreakTheRecord) {
+    std::mt19937 random(2024);
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(1 + random() % 4000, '\0');
+        for (char& c : bytes) c = static_cast<char>(random());
+        if (round % 2) bytes += "\nstepsize=33\n";  // a valid line after the noise still counts
+        const Settings s = readText(bytes);
+        EXPECT_TRUE(flagsAreBits(s)) << "round " << round;
+        if (round % 2) {
+            EXPECT_EQ(s.stepsize, 33) << "round " << round;
+        }
+    }
+}
+
+TEST(SettingsWriting, SevenLinesInFixedOrderWithFlagsAsBits) {
+    EXPECT_EQ(format(Settings{}), kDefaultFile);
+
+    Settings changed;
+    changed.stepsize = -7;
+    changed.confirmexit = 5;  // any non-zero flag is written as 1
+    changed.invertarrows = 1;
+    changed.enablemousescroll = 0;
+    EXPECT_EQ(format(changed),
+              "stepsize=-7\nconfirmexit=1\ninvertarrows=1\npersistentmenu=0\n"
+              "ignoreunnamed=1\nenablemousescroll=0\ninvertedmouse=1\n");
+
+    changed.confirmexit = 1;
+    const Settings back = readText(format(changed));
+    EXPECT_EQ(format(back), format(changed));
+}
+
+TEST(SettingsLocation, BesideTheExecutableWhateverItsLength) {
+    EXPECT_EQ(pathFor("C:\\Program Files\\Tabrin\\tabrin.exe"),
+              "C:\\Program Files\\Tabrin\\tabrin.ini");
+    EXPECT_EQ(pathFor("/opt/tabrin/bin/tabrin.exe"), "/opt/tabrin/bin/tabrin.ini");
+    EXPECT_EQ(pathFor("tabrin.exe"), "tabrin.exe\\tabrin.ini");
+    EXPECT_EQ(pathFor("\\tabrin.exe"), "\\tabrin.exe\\tabrin.ini");  // first character not a cut
+
+    std::string deep = "C:";
+    while (deep.size() < 600) deep += "\\a folder with a long name";
+    EXPECT_EQ(pathFor(deep + "\\tabrin.exe"), deep + "\\tabrin.ini");
+}
+
+TEST(SettingsFile, LoadsFromTheExecutablesFolderAndNeverCreatesIt) {
+    SimulatedDesktop desk;
+    TempFolder folder;
+    desk.modulePath = folder.file("tabrin.exe");
+
+    loadSettings();
+    EXPECT_EQ(format(settings), kDefaultFile);
+    EXPECT_FALSE(folder.exists("tabrin.ini"));
+
+    folder.write("tabrin.ini", "stepsize=7\r\ninvertedmouse=0\r\n");
+    loadSettings();
+    EXPECT_EQ(settings.stepsize, 7);
+    EXPECT_EQ(settings.invertedmouse, 0);
+}
+
+TEST(SettingsFile, EachChangeRewritesTheWholeFile) {
+    SimulatedDesktop desk;
+    TempFolder folder;
+    desk.modulePath = folder.file("tabrin.exe");
+    folder.write("tabrin.ini", "# my notes\nstepsize=3\nunknown=1\n");
+    loadSettings();
+
+    setStepSize(50);
+    EXPECT_EQ(folder.read("tabrin.ini"),
+              "stepsize=50\nconfirmexit=1\ninvertarrows=0\npersistentmenu=0\n"
+              "ignoreunnamed=1\nenablemousescroll=1\ninvertedmouse=1\n");
+
+    toggleSetting(settings.persistentmenu);
+    toggleSetting(settings.ignoreunnamed);
+    EXPECT_EQ(folder.read("tabrin.ini"),
+              "stepsize=50\nconfirmexit=1\ninvertarrows=0\npersistentmenu=1\n"
+              "ignoreunnamed=0\nenablemousescroll=1\ninvertedmouse=1\n");
+}
+
+TEST(SettingsFile, UnreadableOrUnwritableFilesAreSkipped) {
+    SimulatedDesktop desk;
+    TempFolder folder;
+    desk.modulePath = folder.file("tabrin.exe");
+
+    // A folder where the file should be: reading ends on the read error, writing fails.
+    ASSERT_EQ(std::system(("mkdir '" + folder.file("tabrin.ini") + "'").c_str()), 0);
+    loadSettings();
+    EXPECT_EQ(format(settings), kDefaultFile);
+    setStepSize(5);
+    EXPECT_EQ(settings.stepsize, 5);
+
+    desk.modulePath.clear();  // no path at all
+    loadSettings();
+    saveSettings();
+    EXPECT_EQ(settings.stepsize, 5);
+}

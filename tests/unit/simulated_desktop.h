@@ -1,0 +1,161 @@
+// A desktop in memory that answers Tabrin's platform calls the way Windows would.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+
+namespace platform {
+inline std::ostream& operator<<(std::ostream& out, const Rect& r) {
+    return out << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
+}  // namespace platform
+
+class SimulatedDesktop {
+public:
+    using WindowHandle = platform::WindowHandle;
+    using MenuHandle = platform::MenuHandle;
+    using Rect = platform::Rect;
+
+    struct Window {
+        std::string title;
+        std::string className;
+        Rect rect;
+        bool visible;
+        platform::WindowProc proc;  // set for windows of a registered class
+        unsigned lastPositionFlags;
+    };
+    struct MenuItem {
+        unsigned flags;
+        std::uintptr_t id;  // command identifier, or the submenu for MF_POPUP
+        std::string label;
+        bool checked;
+    };
+    struct Popup {
+        MenuHandle menu;
+        unsigned flags;
+        int x, y;
+        WindowHandle owner;
+        WindowHandle foregroundAtOpen;
+    };
+    struct Box {
+        WindowHandle owner;
+        std::string text;
+        std::string caption;
+        unsigned type;
+    };
+    struct Hotkey {
+        WindowHandle owner;  // null: held by another program
+        int id;
+        unsigned modifiers;
+        unsigned key;
+    };
+    struct Message {
+        WindowHandle window;
+        unsigned message;
+        platform::WParam wParam;
+        platform::LParam lParam;
+        std::string toClass;  // for a window that does not exist yet: the first of this class
+    };
+
+    // Becomes the desktop the platform calls reach, with a 1920x1080 screen, and resets
+    // Tabrin's process-wide state to what a fresh process has.
+    SimulatedDesktop();
+    ~SimulatedDesktop();
+    SimulatedDesktop(const SimulatedDesktop&) = delete;
+    SimulatedDesktop& operator=(const SimulatedDesktop&) = delete;
+
+    // Windows
+    WindowHandle addWindow(const std::string& title, Rect rect, bool visible = true,
+                           const std::string& className = "");
+    void removeWindow(WindowHandle window);
+    void focus(WindowHandle window) { foreground = window; }
+    Rect rectOf(WindowHandle window) const { return windows.at(window).rect; }
+    bool visible(WindowHandle window) const { return windows.at(window).visible; }
+    unsigned lastPositionFlags(WindowHandle window) const {
+        return windows.at(window).lastPositionFlags;
+    }
+    WindowHandle findWindow(const std::string& className, const std::string& title) const;
+
+    // Screen: a taskbar is a window of class "Shell_TrayWnd"
+    void setScreen(int width, int height);
+    WindowHandle addTaskbar(int height);  // along the bottom; the work area shrinks to match
+    Rect workArea;
+    unsigned lastWorkAreaWinIni = 0;
+    int devicesOutstanding = 0;  // GetDC without ReleaseDC
+
+    // Keyboard
+    void hold(std::initializer_list<int> keys) { held.insert(keys.begin(), keys.end()); }
+    void releaseKeys() { held.clear(); }
+    std::vector<int> keyReads;
+    // Delivers WM_HOTKEY when the combination is registered; false when nobody holds it.
+    bool pressHotkey(unsigned modifiers, unsigned key);
+    void takeHotkeyElsewhere(unsigned modifiers, unsigned key);
+    const Hotkey* hotkey(WindowHandle owner, int id) const;
+    std::vector<Hotkey> hotkeys;
+
+    // Mouse: the event goes through the installed low-level hooks, newest first; returns true
+    // when it reached the rest of the desktop.
+    bool sendMouse(unsigned message, short wheelDelta = 0, int code = platform::HC_ACTION);
+    int hooksInstalled() const { return static_cast<int>(hooks.size()); }
+    bool failHookInstall = false;
+    int passedOn = 0;  // CallNextHookEx calls
+
+    // Tray
+    std::map<unsigned, platform::NotifyIconData> trayIcons;  // by uID
+    void restartExplorer();  // icons gone, "TaskbarCreated" sent to every top-level window
+
+    // Menus: TrackPopupMenu answers from chooseFromMenu, 0 (dismissed) when none is queued.
+    const std::vector<MenuItem>& itemsOf(MenuHandle menu) const { return menus.at(menu); }
+    bool isChecked(MenuHandle menu, unsigned id) const;
+    void chooseFromMenu(int id) { menuChoices.push_back(id); }
+    std::vector<Popup> popups;
+    platform::Point cursor = {0, 0};
+
+    // Message boxes: answered from answerBox, else IDOK (MB_OK) or IDNO (MB_YESNO).
+    void answerBox(int answer) { boxAnswers.push_back(answer); }
+    std::vector<Box> boxes;
+
+    // Process
+    std::string modulePath;
+    std::set<std::string> mutexes;
+    bool mutexRace = false;  // another copy creates the mutex between our test and our create
+    bool failRegisterClass = false;
+    bool failCreateWindow = false;
+
+    // Messages: posted ones wait for GetMessageA; an empty queue ends the loop and is noted.
+    void post(WindowHandle window, unsigned message, platform::WParam wParam = 0,
+              platform::LParam lParam = 0);
+    void postToClass(const std::string& className, unsigned message, platform::WParam wParam = 0,
+                     platform::LParam lParam = 0);
+    std::deque<Message> queue;
+    bool loopStarved = false;
+    std::vector<Message> defaultHandled;  // DefWindowProcA calls
+    platform::LResult send(WindowHandle window, unsigned message, platform::WParam wParam = 0,
+                           platform::LParam lParam = 0);
+
+    // A log of the calls that bring Tabrin up and take it down, in order.
+    std::vector<std::string> calls;
+
+    // ---- Implementation state read by the platform functions ----
+    std::map<WindowHandle, Window> windows;
+    std::vector<WindowHandle> zOrder;
+    WindowHandle desktopWindow = nullptr;
+    WindowHandle foreground = nullptr;
+    std::set<int> held;
+    std::vector<std::pair<platform::HookHandle, platform::HookProc>> hooks;
+    std::map<MenuHandle, std::vector<MenuItem>> menus;
+    std::deque<int> menuChoices;
+    std::deque<int> boxAnswers;
+    std::map<std::string, platform::WindowProc> classes;
+    std::map<std::string, unsigned> registeredMessages;
+    std::uint32_t lastError = 0;
+    std::uintptr_t nextHandle = 0x100;
+
+    static SimulatedDesktop* current;
+};

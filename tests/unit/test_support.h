@@ -1,0 +1,26 @@
+// Helpers shared by the unit tests: a fresh process state and a temporary folder.
+#pragma once
+
+#include <string>
+
+// Puts every process-wide record of Tabrin back to what a new process starts with.
+void resetTabrinState();
+
+// A folder of its own under /tmp, removed with everything in it at the end of the test.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    void write(const std::string& name, const std::string& bytes) const;
+    // The file's bytes, or "<missing>" when it does not exist.
+    std::string read(const std::string& name) const;
+    bool exists(const std::string& name) const;
+
+private:
+    std::string path_;
+};
