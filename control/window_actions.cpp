@@ -1,0 +1,53 @@
+// Window actions: every one reads the rectangle afresh and leaves a window alone it cannot read.
+#include "control/window_actions.h"
+
+#include <climits>
+
+#include "settings/settings.h"
+
+using namespace platform;
+
+namespace {
+
+constexpr int kTitleCapacity = 200;
+
+// Coordinates plus a step from the file can leave the int range; the platform gets the nearest.
+int offset(int value, int step) {
+    const long long sum = static_cast<long long>(value) + step;
+    return sum > INT_MAX ? INT_MAX : sum < INT_MIN ? INT_MIN : static_cast<int>(sum);
+}
+
+}  // namespace
+
+bool isUnnamedIgnored(WindowHandle window) {
+    char title[kTitleCapacity];
+    title[0] = '\0';  // a vanished window may leave the buffer untouched
+    GetWindowTextA(window, title, kTitleCapacity);
+    return title[0] == '\0' && settings.ignoreunnamed;
+}
+
+void moveWindowBy(WindowHandle window, int dx, int dy) {
+    if (isUnnamedIgnored(window)) return;
+    Rect r;
+    if (!GetWindowRect(window, &r)) return;  // gone, or no window at all
+    MoveWindow(window, offset(r.left, dx), offset(r.top, dy), r.width(), r.height(), true);
+}
+
+void resizeWindowBy(WindowHandle window, int dw, int dh) {
+    if (isUnnamedIgnored(window)) return;
+    Rect r;
+    if (!GetWindowRect(window, &r)) return;
+    SetWindowPos(window, kNoWindow, 0, 0, offset(r.width(), dw), offset(r.height(), dh),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);  // top-left corner stays
+}
+
+void centerWindow(WindowHandle window) {
+    if (isUnnamedIgnored(window)) return;
+    Rect d;
+    Rect r;
+    if (!GetWindowRect(GetDesktopWindow(), &d) || !GetWindowRect(window, &r)) return;
+    // Only the desktop's right and bottom count; the taskbar is not taken into account.
+    const int x = (d.right - r.width()) / 2;
+    const int y = (d.bottom - r.height()) / 2;
+    SetWindowPos(window, kNoWindow, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}

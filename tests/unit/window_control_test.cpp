@@ -1,0 +1,161 @@
+// The ten hotkeys and the window actions they run on the foreground window.
+#include <gtest/gtest.h>
+
+#include "control/hotkeys.h"
+#include "platform/session.h"
+#include "settings/settings.h"
+#include "simulated_desktop.h"
+
+using namespace platform;
+
+namespace {
+
+struct Press {
+    int id;
+    Rect expected;
+};
+
+}  // namespace
+
+TEST(WindowActions, MovesFollowTheStepAndItsDirectionResizesOnlyTheStep) {
+    for (int invert : {0, 1}) {
+        const int a = invert ? -20 : 20;
+        for (const Press& press : std::initializer_list<Press>{
+                 {kHotkeyMoveUp, {100, 100 - a, 900, 700 - a}},
+                 {kHotkeyMoveDown, {100, 100 + a, 900, 700 + a}},
+                 {kHotkeyMoveLeft, {100 - a, 100, 900 - a, 700}},
+                 {kHotkeyMoveRight, {100 + a, 100, 900 + a, 700}},
+                 {kHotkeyResizeUp, {100, 100, 900, 680}},
+                 {kHotkeyResizeDown, {100, 100, 900, 720}},
+                 {kHotkeyResizeLeft, {100, 100, 880, 700}},
+                 {kHotkeyResizeRight, {100, 100, 920, 700}},
+             }) {
+            SimulatedDesktop desk;
+            settings.invertarrows = invert;
+            WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
+            desk.focus(editor);
+            EXPECT_EQ(onHotkey(press.id), 1);
+            EXPECT_EQ(desk.rectOf(editor), press.expected)
+                << "invertarrows " << invert << ", hotkey " << press.id;
+        }
+    }
+}
+
+TEST(WindowActions, UnusualStepsAreTakenAsTheyStand) {
+    struct Case {
+        int stepsize;
+        int id;
+        Rect expected;
+    };
+    const Case cases[] = {
+        {0, kHotkeyMoveRight, {100, 100, 900, 700}},
+        {0, kHotkeyResizeLeft, {100, 100, 900, 700}},
+        {-5, kHotkeyMoveRight, {95, 100, 895, 700}},
+        {-5, kHotkeyResizeRight, {100, 100, 895, 700}},
+        {7, kHotkeyMoveUp, {100, 93, 900, 693}},
+    };
+    for (const Case& c : cases) {
+        SimulatedDesktop desk;
+        settings.stepsize = c.stepsize;
+        WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
+        desk.focus(editor);
+        onHotkey(c.id);
+        EXPECT_EQ(desk.rectOf(editor), c.expected) << "stepsize " << c.stepsize << ", hotkey " << c.id;
+    }
+
+    // The most negative step from the file: moving "left" by it is the largest move right the
+    // coordinates allow, not an overflow.
+    SimulatedDesktop desk;
+    settings.stepsize = -2147483647 - 1;
+    WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
+    desk.focus(editor);
+    onHotkey(kHotkeyMoveLeft);
+    EXPECT_EQ(desk.rectOf(editor).left, 2147483647);
+}
+
+TEST(WindowActions, CentringUsesTheDesktopRectangleAndTruncatesTowardZero) {
+    struct Case {
+        Rect window;
+        Rect expected;
+    };
+    const Case cases[] = {
+        {{0, 0, 800, 600}, {560, 240, 1360, 840}},
+        {{10, 10, 2011, 100}, {-40, 495, 1961, 585}},  // (1920 - 2001) / 2 = -40.5 -> -40
+        {{0, 0, 1921, 1081}, {0, 0, 1921, 1081}},        // -0.5 -> 0 on both axes
+    };
+    for (const Case& c : cases) {
+        SimulatedDesktop desk;
+        desk.addTaskbar(40);  // not taken into account
+        WindowHandle window = desk.addWindow("Editor", c.window);
+        desk.focus(window);
+        EXPECT_EQ(onHotkey(kHotkeyCenter), 1);
+        EXPECT_EQ(desk.rectOf(window), c.expected);
+        EXPECT_EQ(desk.lastPositionFlags(window), SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    }
+}
+
+TEST(WindowActions, UnnamedWindowsAreSparedOnlyWhenAsked) {
+    for (int ignore : {1, 0}) {
+        for (int id : {kHotkeyMoveRight, kHotkeyResizeDown, kHotkeyCenter}) {
+            SimulatedDesktop desk;
+            settings.ignoreunnamed = ignore;
+            WindowHandle unnamed = desk.addWindow("", {100, 100, 900, 700});
+            desk.focus(unnamed);
+            EXPECT_EQ(onHotkey(id), 1) << "the press is handled either way";
+            EXPECT_EQ(desk.rectOf(unnamed) == (Rect{100, 100, 900, 700}), ignore == 1)
+                << "ignoreunnamed " << ignore << ", hotkey " << id;
+        }
+    }
+}
+
+TEST(WindowActions, NoTargetOrAnUnknownHotkeyDoesNothing) {
+    for (int ignore : {1, 0}) {
+        SimulatedDesktop desk;
+        settings.ignoreunnamed = ignore;
+        WindowHandle other = desk.addWindow("Other", {0, 0, 100, 100});
+        desk.focus(nullptr);  // GetForegroundWindow returns null, as while focus changes
+        for (int id : {1, 2, 3, 4, 11, 12, 13, 14, 30}) EXPECT_EQ(onHotkey(id), 1);
+        EXPECT_EQ(desk.rectOf(other), (Rect{0, 0, 100, 100}));
+
+        WindowHandle gone = desk.addWindow("Gone", {0, 0, 100, 100});
+        desk.focus(gone);
+        desk.removeWindow(gone);  // closed between the press and the action
+        for (int id : {1, 13, 30}) EXPECT_EQ(onHotkey(id), 1);
+    }
+
+    SimulatedDesktop desk;
+    WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
+    desk.focus(editor);
+    for (int id : {0, 5, 10, 15, 21, 31, -1}) EXPECT_EQ(onHotkey(id), 0) << id;
+    EXPECT_EQ(desk.rectOf(editor), (Rect{100, 100, 900, 700}));
+}
+
+TEST(Hotkeys, TheTenCombinationsAreRegisteredOnTheMainWindowAndGivenBack) {
+    SimulatedDesktop desk;
+    mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false);
+    desk.takeHotkeyElsewhere(MOD_WIN, 'X');  // the system's own Win+X
+    registerHotkeys();
+
+    struct Expected {
+        int id;
+        unsigned modifiers;
+        unsigned key;
+    };
+    const Expected table[] = {
+        {30, MOD_WIN | MOD_CONTROL, 'T'},     {11, MOD_WIN | MOD_ALT, VK_UP},
+        {12, MOD_WIN | MOD_ALT, VK_DOWN},     {13, MOD_WIN | MOD_ALT, VK_LEFT},
+        {14, MOD_WIN | MOD_ALT, VK_RIGHT},    {1, MOD_WIN | MOD_CONTROL, VK_UP},
+        {2, MOD_WIN | MOD_CONTROL, VK_DOWN},  {4, MOD_WIN | MOD_CONTROL, VK_LEFT},
+        {3, MOD_WIN | MOD_CONTROL, VK_RIGHT},
+    };
+    for (const Expected& e : table) {
+        const SimulatedDesktop::Hotkey* hotkey = desk.hotkey(mainWindow, e.id);
+        ASSERT_NE(hotkey, nullptr) << e.id;
+        EXPECT_EQ(hotkey->modifiers, e.modifiers) << e.id;
+        EXPECT_EQ(hotkey->key, e.key) << e.id;
+    }
+    EXPECT_EQ(desk.hotkey(mainWindow, 20), nullptr);  // taken: silently never arrives
+
+    unregisterHotkeys();
+    EXPECT_EQ(desk.hotkeys.size(), 1u);  // only the other program's is left
+}
