@@ -1,0 +1,70 @@
+// Builds the menu tree once at start-up; only the check marks change afterwards.
+#include "tray/menus.h"
+
+#include <cstdio>
+
+#include "settings/settings.h"
+
+using namespace platform;
+
+const int kStepSizes[10] = {1, 2, 3, 5, 10, 20, 30, 40, 50, 60};
+
+MenuHandle mainMenu = nullptr;
+MenuHandle stepMenu = nullptr;
+MenuHandle settingsMenu = nullptr;
+MenuHandle mouseMenu = nullptr;
+
+namespace {
+
+void check(MenuHandle menu, unsigned id, bool on) {
+    CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void appendPopup(MenuHandle parent, MenuHandle child, const char* label) {
+    AppendMenuA(parent, MF_POPUP, reinterpret_cast<std::uintptr_t>(child), label);
+}
+
+}  // namespace
+
+void buildMenus() {
+    stepMenu = CreatePopupMenu();
+    for (unsigned i = 0; i < 10; ++i) {
+        char label[16];
+        std::snprintf(label, sizeof label, "%d px", kStepSizes[i]);
+        AppendMenuA(stepMenu, MF_STRING, kCommandStep1 + i, label);
+    }
+
+    settingsMenu = CreatePopupMenu();
+    AppendMenuA(settingsMenu, MF_STRING, kCommandInvertArrows, "Invert Arrows");
+    AppendMenuA(settingsMenu, MF_STRING, kCommandPersistentMenu, "Persistent PopUp");
+    AppendMenuA(settingsMenu, MF_STRING, kCommandIgnoreUnnamed, "Ignore Unnamed windows");
+    AppendMenuA(settingsMenu, MF_STRING, kCommandConfirmExit, "Confirm Exit");
+
+    mouseMenu = CreatePopupMenu();
+    AppendMenuA(mouseMenu, MF_STRING, kCommandMouseEnabled, "Enabled");
+    AppendMenuA(mouseMenu, MF_STRING, kCommandMouseInvert, "Invert");
+
+    mainMenu = CreatePopupMenu();
+    appendPopup(mainMenu, stepMenu, "Scroll/Resize");
+    appendPopup(mainMenu, mouseMenu, "Mouse Scroll");
+    AppendMenuA(mainMenu, MF_SEPARATOR, 0, nullptr);
+    appendPopup(mainMenu, settingsMenu, "Settings");
+    AppendMenuA(mainMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(mainMenu, MF_STRING, kCommandHelp, "Help");
+    AppendMenuA(mainMenu, MF_STRING, kCommandAbout, "About...");
+    AppendMenuA(mainMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(mainMenu, MF_STRING, kCommandExit, "Exit");
+}
+
+void refreshMenuChecks() {
+    for (unsigned i = 0; i < 10; ++i)
+        check(stepMenu, kCommandStep1 + i, settings.stepsize == kStepSizes[i]);
+
+    check(settingsMenu, kCommandConfirmExit, settings.confirmexit != 0);
+    check(settingsMenu, kCommandInvertArrows, settings.invertarrows != 0);
+    check(settingsMenu, kCommandPersistentMenu, settings.persistentmenu != 0);
+    check(settingsMenu, kCommandIgnoreUnnamed, settings.ignoreunnamed != 0);
+
+    check(mouseMenu, kCommandMouseEnabled, settings.enablemousescroll != 0);
+    check(mouseMenu, kCommandMouseInvert, settings.invertedmouse != 0);
+}
