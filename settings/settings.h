@@ -41,7 +41,7 @@ constexpr std::size_t kSettingsLinePiece = 254;
 void applySettingsLine(Settings& record, char* line);
 // Reads a whole stream until its end or a read error.
 void readSettings(Settings& record, std::FILE* file);
-// Writes the seven lines into buffer; returns the length, as snprintf does.
-int formatSettings(const Settings& record, char* buffer, std::size_t capacity);
+// Writes the seven lines into buffer; returns the whole text's length, even when cut short.
+std::size_t formatSettings(const Settings& record, char* buffer, std::size_t capacity);
 // Path of tabrin.ini for a given executable path; malloc'd.
 char* settingsPathFor(const char* executablePath);

@@ -5,6 +5,7 @@
 
 #include "platform/desktop.h"
 #include "platform/session.h"
+#include "platform/text_buffer.h"
 #include "settings/settings.h"
 
 namespace {
@@ -63,18 +64,16 @@ void readSettings(Settings& record, std::FILE* file) {
     }
 }
 
-int formatSettings(const Settings& record, char* buffer, std::size_t capacity) {
-    return std::snprintf(buffer, capacity,
-                         "stepsize=%d\n"
-                         "confirmexit=%d\n"
-                         "invertarrows=%d\n"
-                         "persistentmenu=%d\n"
-                         "ignoreunnamed=%d\n"
-                         "enablemousescroll=%d\n"
-                         "invertedmouse=%d\n",
-                         record.stepsize, record.confirmexit ? 1 : 0, record.invertarrows ? 1 : 0,
-                         record.persistentmenu ? 1 : 0, record.ignoreunnamed ? 1 : 0,
-                         record.enablemousescroll ? 1 : 0, record.invertedmouse ? 1 : 0);
+std::size_t formatSettings(const Settings& record, char* buffer, std::size_t capacity) {
+    TextBuffer text(buffer, capacity);
+    text << "stepsize=" << record.stepsize << "\n"
+         << "confirmexit=" << (record.confirmexit ? 1 : 0) << "\n"
+         << "invertarrows=" << (record.invertarrows ? 1 : 0) << "\n"
+         << "persistentmenu=" << (record.persistentmenu ? 1 : 0) << "\n"
+         << "ignoreunnamed=" << (record.ignoreunnamed ? 1 : 0) << "\n"
+         << "enablemousescroll=" << (record.enablemousescroll ? 1 : 0) << "\n"
+         << "invertedmouse=" << (record.invertedmouse ? 1 : 0) << "\n";
+    return text.length();
 }
 
 char* settingsPathFor(const char* executablePath) {
@@ -117,8 +116,7 @@ void loadSettings() {
 
 void saveSettings() {
     char text[512];
-    const int length = formatSettings(settings, text, sizeof text);
-    if (length < 0 || static_cast<std::size_t>(length) >= sizeof text) return;
+    if (formatSettings(settings, text, sizeof text) >= sizeof text) return;
 
     char* path = settingsFilePath();
     if (!path) return;

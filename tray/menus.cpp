@@ -1,8 +1,7 @@
 // Builds the menu tree once at start-up; only the check marks change afterwards.
 #include "tray/menus.h"
 
-#include <cstdio>
-
+#include "platform/text_buffer.h"
 #include "settings/settings.h"
 
 using namespace platform;
@@ -30,7 +29,7 @@ void buildMenus() {
     stepMenu = CreatePopupMenu();
     for (unsigned i = 0; i < 10; ++i) {
         char label[16];
-        std::snprintf(label, sizeof label, "%d px", kStepSizes[i]);
+        TextBuffer(label, sizeof label) << kStepSizes[i] << " px";
         AppendMenuA(stepMenu, MF_STRING, kCommandStep1 + i, label);
     }
 

@@ -1,11 +1,11 @@
 // Tray icon and commands: a button press on the icon opens the menu; each choice acts at once.
 #include "tray/tray_icon.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "control/mouse_hook.h"
 #include "platform/session.h"
+#include "platform/text_buffer.h"
 #include "resources/version.h"
 #include "settings/settings.h"
 #include "tray/menus.h"
@@ -31,7 +31,7 @@ const char kHelpText[] =
     "\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n";
 
 const char kAboutCaption[] = ":: About Tabrin ::";
-const char kAboutFormat[] = "Tabrin v%d.%d%s\nWritten by the Tabrin developers.";
+const char kAboutCredit[] = "Written by the Tabrin developers.";
 
 const char kExitCaption[] = "Quit Confirmation";
 const char kExitText[] = "Do you really want to Exit TabrIN?";
@@ -51,8 +51,9 @@ NotifyIconData iconData() {
 
 void showAbout() {
     char text[128];
-    std::snprintf(text, sizeof text, kAboutFormat, TABRIN_VERSION_MAJOR, TABRIN_VERSION_MINOR,
-                  TABRIN_VERSION_SUFFIX);
+    TextBuffer(text, sizeof text) << "Tabrin v" << TABRIN_VERSION_MAJOR << "."
+                                  << TABRIN_VERSION_MINOR << TABRIN_VERSION_SUFFIX << "\n"
+                                  << kAboutCredit;
     MessageBoxA(kNoWindow, text, kAboutCaption, MB_OK);
 }
 

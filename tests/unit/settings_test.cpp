@@ -129,6 +129,12 @@ TEST(SettingsWriting, SevenLinesInFixedOrderWithFlagsAsBits) {
     changed.confirmexit = 1;
     const Settings back = readText(format(changed));
     EXPECT_EQ(format(back), format(changed));
+
+    changed.stepsize = -2147483647 - 1;
+    EXPECT_EQ(format(changed).substr(0, 21), "stepsize=-2147483648\n");
+    char small[16];
+    EXPECT_EQ(formatSettings(changed, small, sizeof small), format(changed).size());
+    EXPECT_STREQ(small, "stepsize=-21474");  // cut short, still terminated
 }
 
 TEST(SettingsLocation, BesideTheExecutableWhateverItsLength) {
