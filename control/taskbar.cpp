@@ -24,7 +24,7 @@ bool fitWindowProc(WindowHandle window, LParam) {
     if (r == savedWorkArea) {
         SetWindowPos(window, kNoWindow, currentWorkArea.left, currentWorkArea.top,
                      currentWorkArea.width(), currentWorkArea.height(),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
     }
     return true;  // every top-level window gets its turn
 }
@@ -37,14 +37,14 @@ void toggleTaskbar() {
     ReleaseDC(GetDesktopWindow(), screen);
 
     if (IsWindowVisible(taskbar)) {
-        ShowWindow(taskbar, SW_HIDE);
+        ShowWindowAsync(taskbar, SW_HIDE);  // never wait on the shell
         // Shown again by someone else since our hide: the full screen now in force is ours,
         // so keep the area saved before it.
         if (!workAreaRestorePending) saveWorkArea();
         setWorkArea(0, 0, cx, cy);
         workAreaRestorePending = true;
     } else {
-        ShowWindow(taskbar, SW_SHOW);
+        ShowWindowAsync(taskbar, SW_SHOW);
         // Hidden by someone else, or no taskbar at all: there is no area of ours to give back,
         // and applying an empty one would leave the applications no room.
         if (!workAreaRestorePending) return;

@@ -1,4 +1,6 @@
 // Window actions: every one reads the rectangle afresh and leaves a window alone it cannot read.
+// Windows are positioned asynchronously: a program that has stopped answering must not stall
+// our thread, which also runs the mouse hook for the whole desktop.
 #include "control/window_actions.h"
 
 #include <climits>
@@ -30,7 +32,9 @@ void moveWindowBy(WindowHandle window, int dx, int dy) {
     if (isUnnamedIgnored(window)) return;
     Rect r;
     if (!GetWindowRect(window, &r)) return;  // gone, or no window at all
-    MoveWindow(window, offset(r.left, dx), offset(r.top, dy), r.width(), r.height(), true);
+    // MoveWindow with repaint, without waiting for the window's program.
+    SetWindowPos(window, kNoWindow, offset(r.left, dx), offset(r.top, dy), r.width(), r.height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 }
 
 void resizeWindowBy(WindowHandle window, int dw, int dh) {
@@ -38,7 +42,7 @@ void resizeWindowBy(WindowHandle window, int dw, int dh) {
     Rect r;
     if (!GetWindowRect(window, &r)) return;
     SetWindowPos(window, kNoWindow, 0, 0, offset(r.width(), dw), offset(r.height(), dh),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);  // top-left corner stays
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);  // top-left stays
 }
 
 void centerWindow(WindowHandle window) {
@@ -49,5 +53,6 @@ void centerWindow(WindowHandle window) {
     // Only the desktop's right and bottom count; the taskbar is not taken into account.
     const int x = (d.right - r.width()) / 2;
     const int y = (d.bottom - r.height()) / 2;
-    SetWindowPos(window, kNoWindow, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    SetWindowPos(window, kNoWindow, x, y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);
 }

@@ -213,6 +213,7 @@ bool IsWindowVisible(WindowHandle window);
 // screen
 WindowHandle FindWindowA(const char* className, const char* windowName);
 bool ShowWindow(WindowHandle window, int command);
+bool ShowWindowAsync(WindowHandle window, int command);
 DeviceContext GetDC(WindowHandle window);
 int ReleaseDC(WindowHandle window, DeviceContext dc);
 int GetDeviceCaps(DeviceContext dc, int index);

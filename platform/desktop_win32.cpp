@@ -132,6 +132,10 @@ bool ShowWindow(WindowHandle window, int command) {
     return ::ShowWindow(toHwnd(window), command) != FALSE;
 }
 
+bool ShowWindowAsync(WindowHandle window, int command) {
+    return ::ShowWindowAsync(toHwnd(window), command) != FALSE;
+}
+
 DeviceContext GetDC(WindowHandle window) {
     return reinterpret_cast<DeviceContext>(::GetDC(toHwnd(window)));
 }

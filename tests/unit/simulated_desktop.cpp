@@ -224,6 +224,8 @@ bool ShowWindow(WindowHandle window, int command) {
     return wasVisible;
 }
 
+bool ShowWindowAsync(WindowHandle window, int command) { return ShowWindow(window, command); }
+
 DeviceContext GetDC(WindowHandle) {
     ++desk().devicesOutstanding;
     return reinterpret_cast<DeviceContext>(0xDC);

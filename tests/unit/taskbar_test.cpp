@@ -30,7 +30,8 @@ TEST(Taskbar, HidingGivesTheScreenAndShowingTakesItBack) {
     EXPECT_EQ(desk.workArea, kScreen);
     EXPECT_EQ(desk.lastWorkAreaWinIni, SPIF_SENDCHANGE);
     EXPECT_EQ(desk.rectOf(desk.filling), kScreen);
-    EXPECT_EQ(desk.lastPositionFlags(desk.filling), SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(desk.lastPositionFlags(desk.filling),
+              SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
     EXPECT_EQ(desk.rectOf(desk.onePixelMore), (Rect{0, 0, 1920, 1041}));
     EXPECT_EQ(desk.rectOf(desk.hidden), kAboveTaskbar);
     EXPECT_EQ(desk.devicesOutstanding, 0);

@@ -37,6 +37,9 @@ TEST(WindowActions, MovesFollowTheStepAndItsDirectionResizesOnlyTheStep) {
             EXPECT_EQ(onHotkey(press.id), 1);
             EXPECT_EQ(desk.rectOf(editor), press.expected)
                 << "invertarrows " << invert << ", hotkey " << press.id;
+            // Never wait on the window's program: it may have stopped answering.
+            EXPECT_TRUE(desk.lastPositionFlags(editor) & SWP_ASYNCWINDOWPOS) << press.id;
+            EXPECT_TRUE(desk.lastPositionFlags(editor) & SWP_NOZORDER) << press.id;
         }
     }
 }
@@ -90,7 +93,8 @@ TEST(WindowActions, CentringUsesTheDesktopRectangleAndTruncatesTowardZero) {
         desk.focus(window);
         EXPECT_EQ(onHotkey(kHotkeyCenter), 1);
         EXPECT_EQ(desk.rectOf(window), c.expected);
-        EXPECT_EQ(desk.lastPositionFlags(window), SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+        EXPECT_EQ(desk.lastPositionFlags(window),
+                  SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);
     }
 }
 
