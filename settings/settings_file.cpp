@@ -107,7 +107,9 @@ char* settingsFilePath() {
 void loadSettings() {
     char* path = settingsFilePath();
     if (!path) return;
-    std::FILE* file = platform::OpenFileUtf8(path, "rt");
+    // Bytes as they are: text mode would end the file at a stray Ctrl+Z. A CR before the
+    // newline stays on the value, where the number's conversion stops anyway.
+    std::FILE* file = platform::OpenFileUtf8(path, "rb");
     std::free(path);
     if (!file) return;
     readSettings(settings, file);

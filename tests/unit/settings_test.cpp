@@ -69,6 +69,7 @@ TEST(SettingsReading, FollowsTheLineRules) {
         {"last line without newline", "confirmexit=0\nstepsize=9", 9, 0, 0},
         {"junk lines skipped", "\n\nno equals here\nbogus=4\n=5\nstepsize=30\n", 30, 0, 1},
         {"CR LF line ends", "stepsize=11\r\ninvertarrows=1\r\n", 11, 1, 1},
+        {"Ctrl+Z is just a byte", "stepsize=4\n\x1a\ninvertarrows=1\n", 4, 1, 1},
         {"first '=' splits", "stepsize==5\nstepsize=6=7\n", 6, 0, 1},
         {"out of range saturates", "stepsize=99999999999\n", 2147483647, 0, 1},
         {"below range saturates", "stepsize=-99999999999\n", -2147483647 - 1, 0, 1},
