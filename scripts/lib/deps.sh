@@ -1,0 +1,39 @@
+# Installs the build and test tools when something is missing (Debian 12, as root).
+# Sourced by scripts/test and scripts/run; a second run with everything present
+# only costs a few `command -v` and `dpkg -s` calls.
+
+TABRIN_PACKAGES=(cmake make g++ libgtest-dev googletest g++-mingw-w64-i686-posix
+    binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xdotool imagemagick python3)
+
+tabrin_missing_deps() {
+    local missing=()
+    command -v cmake >/dev/null || missing+=(cmake)
+    command -v make >/dev/null || missing+=(make)
+    command -v g++ >/dev/null || missing+=(g++)
+    dpkg -s libgtest-dev >/dev/null 2>&1 || missing+=(libgtest-dev googletest)
+    command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686-posix)
+    command -v i686-w64-mingw32-objdump >/dev/null || missing+=(binutils-mingw-w64-i686)
+    command -v wine >/dev/null || missing+=(wine wine64)
+    # Without wine32 32-bit programs do not start at all.
+    dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine32:i386)
+    command -v Xvfb >/dev/null || missing+=(xvfb)
+    command -v xdotool >/dev/null || missing+=(xdotool)
+    command -v import >/dev/null || missing+=(imagemagick)
+    command -v python3 >/dev/null || missing+=(python3)
+    printf '%s\n' "${missing[@]}"
+}
+
+tabrin_ensure_deps() {
+    local missing
+    missing=$(tabrin_missing_deps)
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" != 0 ]; then
+        echo "missing packages (install them as root): $(echo $missing)" >&2
+        return 1
+    fi
+    echo "installing build and test packages (missing: $(echo $missing))" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    apt-get update -qq >&2 &&
+    apt-get install -y -qq --no-install-recommends "${TABRIN_PACKAGES[@]}" >&2
+}

@@ -1,0 +1,193 @@
+// The ten global hotkeys acting on our own windows, and the taskbar toggle on
+// the real taskbar of the "shell" desktop.
+#include "harness.h"
+
+using namespace e2e;
+
+namespace {
+
+struct Combo {
+    const char* name;
+    unsigned modifiers;
+    WORD vk;
+};
+
+const Combo kCombos[] = {
+    {"centre", kWin | kCtrl, 'T'},
+    {"resize_up", kWin | kAlt, VK_UP},
+    {"resize_down", kWin | kAlt, VK_DOWN},
+    {"resize_left", kWin | kAlt, VK_LEFT},
+    {"resize_right", kWin | kAlt, VK_RIGHT},
+    {"move_up", kWin | kCtrl, VK_UP},
+    {"move_down", kWin | kCtrl, VK_DOWN},
+    {"move_left", kWin | kCtrl, VK_LEFT},
+    {"move_right", kWin | kCtrl, VK_RIGHT},
+};
+
+// The rectangle a user should see after one press, worked out by hand from the
+// hotkey table rather than by any code under test.
+RECT expectedAfter(const std::string& action, const RECT& r, int step, bool invert) {
+    const int a = invert ? -step : step;
+    const LONG w = r.right - r.left, h = r.bottom - r.top;
+    if (action == "centre") {
+        RECT d = desktopRect();
+        LONG x = (d.right - w) / 2, y = (d.bottom - h) / 2;  // C++ truncates toward zero
+        return rect(x, y, x + w, y + h);
+    }
+    if (action == "resize_up") return rect(r.left, r.top, r.right, r.bottom - step);
+    if (action == "resize_down") return rect(r.left, r.top, r.right, r.bottom + step);
+    if (action == "resize_left") return rect(r.left, r.top, r.right - step, r.bottom);
+    if (action == "resize_right") return rect(r.left, r.top, r.right + step, r.bottom);
+    if (action == "move_up") return rect(r.left, r.top - a, r.right, r.bottom - a);
+    if (action == "move_down") return rect(r.left, r.top + a, r.right, r.bottom + a);
+    if (action == "move_left") return rect(r.left - a, r.top, r.right - a, r.bottom);
+    return rect(r.left + a, r.top, r.right + a, r.bottom);  // move_right
+}
+
+struct Config {
+    const char* name;
+    const char* ini;  // nullptr: no tabrin.ini at all
+    int step;
+    bool invert;
+};
+
+const Config kConfigs[] = {
+    {"default", nullptr, 20, false},
+    {"step7_inverted", "stepsize=7\r\ninvertarrows=1\r\n", 7, true},
+};
+
+void pressOnce(const Config& config, const Combo& combo) {
+    TempDir exeDir, cwd;
+    if (config.ini) exeDir.write("tabrin.ini", config.ini);
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    // Off-centre, so that centring is seen to move it.
+    const RECT start = rect(130, 110, 530, 410);
+    TestWindow target("Target window", start);
+    target.makeForeground();
+    pressCombo(combo.modifiers, combo.vk);
+    RECT expected = expectedAfter(combo.name, start, config.step, config.invert);
+    target.expectRect(expected, "after " + comboName(combo.modifiers, combo.vk) + " the window");
+    // One press is one step: nothing more may follow.
+    target.expectUnchanged(expected, "after one press the window");
+    tabrin.closeCleanly();
+}
+
+const struct RegisterComboCases {
+    RegisterComboCases() {
+        for (const Config& config : kConfigs)
+            for (const Combo& combo : kCombos)
+                addCase(std::string("hotkeys.") + config.name + "." + combo.name,
+                        [&config, &combo] { pressOnce(config, combo); });
+    }
+} registerComboCases;
+
+// Win+Ctrl+Right on an untitled window, with a titled one as the control
+// proving that the key press itself arrived.
+void untitledMove(const char* ini, bool expectMoved) {
+    TempDir exeDir, cwd;
+    if (ini) exeDir.write("tabrin.ini", ini);
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    const RECT start = rect(100, 100, 500, 400);
+    const RECT moved = rect(120, 100, 520, 400);
+    TestWindow untitled("", start);
+    untitled.makeForeground();
+    pressCombo(kWin | kCtrl, VK_RIGHT);
+    if (expectMoved) {
+        untitled.expectRect(moved, "the untitled window moved");
+    } else {
+        untitled.expectUnchanged(start, "the untitled window");
+        TestWindow titled("Titled control", start);
+        titled.makeForeground();
+        pressCombo(kWin | kCtrl, VK_RIGHT);
+        titled.expectRect(moved, "the titled control window moved");
+        if (untitled.rect() != start) fail("the untitled window left alone", str(untitled.rect()));
+    }
+    tabrin.closeCleanly();
+}
+
+}  // namespace
+
+E2E_CASE("hotkeys.centre_wider_than_desktop") {
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    const RECT d = desktopRect();
+    // An odd negative remainder: (right - width) / 2 must truncate toward zero.
+    const LONG w = d.right + 77, h = 301;
+    const RECT start = rect(10, 10, 10 + w, 10 + h);
+    TestWindow wide("Wide window", start, true, WS_POPUP | WS_CAPTION | WS_SYSMENU);
+    wide.makeForeground();
+    pressCombo(kWin | kCtrl, 'T');
+    const LONG x = -77 / 2, y = (d.bottom - h) / 2;
+    wide.expectRect(rect(x, y, x + w, y + h), "the wide window centred");
+    tabrin.closeCleanly();
+}
+
+E2E_CASE("hotkeys.untitled_left_alone_by_default") { untitledMove(nullptr, false); }
+
+E2E_CASE("hotkeys.untitled_moved_when_not_ignored") {
+    untitledMove("ignoreunnamed=0\r\n", true);
+}
+
+E2E_CASE("hotkeys.released_at_exit") {
+    struct Key { int id; UINT modifiers; UINT vk; };
+    const Key keys[] = {
+        {30, MOD_WIN | MOD_CONTROL, 'T'}, {20, MOD_WIN, 'X'},
+        {11, MOD_WIN | MOD_ALT, VK_UP}, {12, MOD_WIN | MOD_ALT, VK_DOWN},
+        {13, MOD_WIN | MOD_ALT, VK_LEFT}, {14, MOD_WIN | MOD_ALT, VK_RIGHT},
+        {1, MOD_WIN | MOD_CONTROL, VK_UP}, {2, MOD_WIN | MOD_CONTROL, VK_DOWN},
+        {4, MOD_WIN | MOD_CONTROL, VK_LEFT}, {3, MOD_WIN | MOD_CONTROL, VK_RIGHT},
+    };
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    // While it runs the combinations are taken...
+    for (const Key& k : keys) {
+        if (RegisterHotKey(nullptr, 0x100 + k.id, k.modifiers, k.vk)) {
+            UnregisterHotKey(nullptr, 0x100 + k.id);
+            fail("hotkey " + str(k.id) + " taken by tabrin", "it free");
+        }
+    }
+    tabrin.closeCleanly();
+    // ...and after a clean exit every one of them is free again.
+    for (const Key& k : keys) {
+        if (!RegisterHotKey(nullptr, 0x100 + k.id, k.modifiers, k.vk))
+            fail("hotkey " + str(k.id) + " free after exit", "error " + str(GetLastError()));
+        UnregisterHotKey(nullptr, 0x100 + k.id);
+    }
+}
+
+E2E_CASE("taskbar.toggle_hides_refits_and_restores") {
+    HWND bar = taskbar();
+    if (!bar || !IsWindowVisible(bar)) fail("a visible Shell_TrayWnd", "none");
+    const RECT screen = desktopRect();
+    const RECT area = workArea();
+    if (area == screen) fail("a work area smaller than the screen", str(area));
+
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    TestWindow exact("Exact fit", area);
+    TestWindow larger("One pixel larger", rect(area.left, area.top, area.right, area.bottom + 1));
+    TestWindow hidden("Hidden exact fit", area, false);
+    exact.makeForeground();
+
+    pressCombo(kWin, 'X');
+    if (!waitUntil([bar] { return !IsWindowVisible(bar); }, kTimeoutMs))
+        fail("Shell_TrayWnd hidden after the first Win+X", "it visible");
+    exact.expectRect(screen, "the exactly fitting window refitted to the screen");
+    larger.expectUnchanged(rect(area.left, area.top, area.right, area.bottom + 1),
+                           "the one-pixel-larger window");
+    if (hidden.rect() != area) fail("the hidden window left at " + str(area), str(hidden.rect()));
+
+    pressCombo(kWin, 'X');
+    if (!waitUntil([bar] { return IsWindowVisible(bar) != FALSE; }, kTimeoutMs))
+        fail("Shell_TrayWnd shown after the second Win+X", "it hidden");
+    exact.expectRect(area, "the full-screen window given back the old work area");
+    if (larger.rect() != rect(area.left, area.top, area.right, area.bottom + 1))
+        fail("the one-pixel-larger window left alone", str(larger.rect()));
+    if (hidden.rect() != area) fail("the hidden window left at " + str(area), str(hidden.rect()));
+    tabrin.closeCleanly();
+}
