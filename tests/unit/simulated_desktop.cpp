@@ -25,6 +25,12 @@ SimulatedDesktop::Window* find(WindowHandle window) {
     return it == desk().windows.end() ? nullptr : &it->second;
 }
 
+// A window's far edge: clamped like every coordinate, where a near edge plus a size overflows.
+std::int32_t edge(std::int32_t start, int size) {
+    const long long end = static_cast<long long>(start) + std::max(size, 0);
+    return static_cast<std::int32_t>(std::min<long long>(end, INT32_MAX));
+}
+
 const char* flagName(unsigned message) { return message == NIM_ADD ? "ADD" : "DELETE"; }
 
 bool findItem(MenuHandle menu, unsigned id, SimulatedDesktop::MenuItem** found) {
@@ -169,7 +175,7 @@ bool GetWindowRect(WindowHandle window, Rect* rect) {
 bool MoveWindow(WindowHandle window, int x, int y, int width, int height, bool) {
     SimulatedDesktop::Window* w = find(window);
     if (!w || window == desk().desktopWindow) return false;
-    w->rect = Rect{x, y, x + std::max(width, 0), y + std::max(height, 0)};
+    w->rect = Rect{x, y, edge(x, width), edge(y, height)};
     return true;
 }
 
@@ -180,13 +186,8 @@ bool SetWindowPos(WindowHandle window, WindowHandle, int x, int y, int cx, int c
     w->lastPositionFlags = flags;
     if (window == desk().desktopWindow) return false;  // the desktop window does not move
     Rect r = w->rect;
-    if (!(flags & SWP_NOMOVE)) {
-        r = Rect{x, y, x + r.width(), y + r.height()};
-    }
-    if (!(flags & SWP_NOSIZE)) {
-        r.right = r.left + std::max(cx, 0);
-        r.bottom = r.top + std::max(cy, 0);
-    }
+    if (!(flags & SWP_NOMOVE)) r = Rect{x, y, edge(x, r.width()), edge(y, r.height())};
+    if (!(flags & SWP_NOSIZE)) r = Rect{r.left, r.top, edge(r.left, cx), edge(r.top, cy)};
     w->rect = r;
     return true;
 }
