@@ -80,14 +80,7 @@ void choose(const Tabrin& tabrin, const std::vector<WORD>& keys, const std::stri
 }
 
 std::string fileBytes(const TempDir& dir, const char* name) {
-    FILE* f = std::fopen(dir.file(name).c_str(), "rb");
-    if (!f) return "(no file)";
-    std::string bytes;
-    char buffer[512];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-    std::fclose(f);
-    return bytes;
+    return e2e::fileBytes(widen(dir.file(name)));
 }
 
 // The settings as the user has chosen them so far, and the file they must give.

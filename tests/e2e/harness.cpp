@@ -482,4 +482,23 @@ RECT workArea() {
 
 HWND taskbar() { return FindWindowA("Shell_TrayWnd", nullptr); }
 
+std::wstring widen(const std::string& text) {
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+std::string fileBytes(const std::wstring& path) {
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f) return "(no file)";
+    std::string bytes;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    std::fclose(f);
+    return bytes;
+}
+
 }  // namespace e2e

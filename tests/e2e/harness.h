@@ -81,6 +81,11 @@ private:
     std::string path_;
 };
 
+// Text in the ANSI code page as UTF-16, for the wide-character calls.
+std::wstring widen(const std::string& text);
+// A file's bytes, or "(no file)" when it cannot be opened.
+std::string fileBytes(const std::wstring& path);
+
 // ---- The program under test ---------------------------------------------------
 
 // Full path of the tabrin.exe being tested (set from the command line).
