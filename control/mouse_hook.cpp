@@ -28,11 +28,12 @@ void removeMouseHook() {
 }
 
 LResult mouseHookProc(int code, WParam wParam, LParam lParam) {
+    // Each key query is a round trip to the window system; without a Win key, Ctrl and Alt
+    // cannot matter, so the usual event costs two queries, not four.
     const bool win = isDown(VK_LWIN) || isDown(VK_RWIN);
-    const bool ctrl = isDown(VK_CONTROL);
-    const bool alt = isDown(VK_MENU);
-    const bool winCtrl = win && ctrl;
-    const bool winAlt = win && alt;
+    if (!win) return CallNextHookEx(mouseHook, code, wParam, lParam);
+    const bool winCtrl = isDown(VK_CONTROL);
+    const bool winAlt = isDown(VK_MENU);
     if (code != HC_ACTION || !(winCtrl || winAlt)) return CallNextHookEx(mouseHook, code, wParam, lParam);
 
     const int m = settings.mouseStep();
