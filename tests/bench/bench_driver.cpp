@@ -1,0 +1,579 @@
+// The benchmark driver: tabrin.exe against baseline programs of the benchmark's own, all timed in
+// the same run, taking turns, one program running at a time.
+//
+//   tabrin_bench.exe --tabrin X --null-hook X --null-hotkey X --minimal X [--candidate X]
+//                    [--rounds N] [--moves N] [--chunk N] [--presses N] [--press-chunk N]
+//                    [--startups N] [--idle-seconds N] [--only hook,hotkey,startup,idle]
+//
+// Prints "ROUND ..." lines as it goes and one "RESULT ..." line per measurement for scripts/bench;
+// "ERROR ..." lines (and exit status 1) when a measurement could not be taken.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bench_names.h"
+
+namespace {
+
+constexpr char kTabrinClass[] = "TabrINWndClass";
+constexpr char kTargetClass[] = "TabrinBenchTarget";
+constexpr DWORD kTimeoutMs = 10000;
+constexpr int kWarmUpMoves = 500;
+constexpr int kBusyMoves = 2000;
+constexpr int kProbeHotkeyId = 0xB00;
+constexpr RECT kTargetStart = {100, 100, 500, 400};
+
+struct Options {
+    std::string tabrin, nullHook, nullHotkey, minimal;
+    std::string candidate;  // another build of tabrin.exe to time beside it
+    int rounds = 5;
+    int moves = 20000;
+    int chunk = 2000;
+    int presses = 500;
+    int pressChunk = 100;
+    int startups = 9;
+    int idleSeconds = 30;
+    std::string only;
+};
+
+Options options;
+int errors = 0;
+
+void error(const std::string& what) {
+    ++errors;
+    std::printf("ERROR %s\n", what.c_str());
+    std::fflush(stdout);
+}
+
+double nowMs() {
+    static LARGE_INTEGER frequency = {};
+    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Moves made by another process reach our windows only while this thread reads its queue.
+void pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void pumpFor(DWORD ms) {
+    const double end = nowMs() + ms;
+    for (double left; (left = end - nowMs()) > 0;) {
+        pump();
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left) + 1, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+    }
+    pump();
+}
+
+struct WindowQuery {
+    DWORD pid;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
+    auto* q = reinterpret_cast<WindowQuery*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char cls[64] = "";
+    GetClassNameA(window, cls, sizeof cls);
+    if (pid != q->pid || lstrcmpA(cls, q->className) != 0) return TRUE;
+    q->found = window;
+    return FALSE;
+}
+
+HWND findWindowOf(DWORD pid, const char* className) {
+    WindowQuery q{pid, className, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&q));
+    return q.found;
+}
+
+// ---- Programs ------------------------------------------------------------------
+
+// One program under measurement, started from its copy in the work folder.
+class Program {
+public:
+    Program(const std::string& exe, const char* className) : exe_(exe), className_(className) {}
+    ~Program() { close(); }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool start() {
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi = {};
+        std::string commandLine = "\"" + exe_ + "\"";
+        if (!CreateProcessA(exe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &si, &pi)) {
+            error("CreateProcess " + exe_ + " failed, error " + std::to_string(GetLastError()));
+            return false;
+        }
+        CloseHandle(pi.hThread);
+        process_ = pi.hProcess;
+        pid_ = pi.dwProcessId;
+        return true;
+    }
+
+    // Started, its window found, and its message loop answering: set up and waiting for input.
+    bool startReady() {
+        if (!start()) return false;
+        const double end = nowMs() + kTimeoutMs;
+        while (!(window_ = findWindowOf(pid_, className_))) {
+            if (nowMs() > end || !running()) {
+                error(exe_ + ": no window of class " + className_);
+                return false;
+            }
+            Sleep(1);
+        }
+        DWORD_PTR ignored;
+        if (!SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, kTimeoutMs, &ignored)) {
+            error(exe_ + ": its window does not answer");
+            return false;
+        }
+        return true;
+    }
+
+    bool running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+    void close() {
+        if (!process_) return;
+        HWND window = window_ ? window_ : findWindowOf(pid_, className_);
+        if (window) PostMessageA(window, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(process_, 5000) != WAIT_OBJECT_0) {
+            TerminateProcess(process_, 99);
+            WaitForSingleObject(process_, 5000);
+        }
+        CloseHandle(process_);
+        process_ = nullptr;
+        window_ = nullptr;
+    }
+
+    HANDLE process() const { return process_; }
+    DWORD pid() const { return pid_; }
+
+private:
+    std::string exe_;
+    const char* className_;
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+    HWND window_ = nullptr;
+};
+
+// Kernel plus user time in 100-ns units.
+ULONGLONG cpuTime(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(process, &created, &exited, &kernel, &user);
+    auto value = [](const FILETIME& f) {
+        return (static_cast<ULONGLONG>(f.dwHighDateTime) << 32) | f.dwLowDateTime;
+    };
+    return value(kernel) + value(user);
+}
+
+// ---- Hook overhead ------------------------------------------------------------------
+
+// Mouse moves to and fro in the middle of the desktop, where no window of ours lies. Under a
+// low-level hook, SendInput returns only once the hook has answered.
+double timeMoves(int count) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input.mi.dy = 20000;
+    const double start = nowMs();
+    for (int i = 0; i < count; ++i) {
+        input.mi.dx = (i & 1) ? 40000 : 40100;
+        SendInput(1, &input, sizeof input);
+    }
+    return nowMs() - start;
+}
+
+// The moves' wall time, and the CPU time the hook's own process spent on them (100-ns units).
+bool timeMovesUnder(const std::string& exe, const char* className, int moves, double* ms,
+                    ULONGLONG* cpu) {
+    Program program(exe, className);
+    if (!program.startReady()) return false;
+    timeMoves(kWarmUpMoves);
+    const ULONGLONG before = cpuTime(program.process());
+    *ms += timeMoves(moves);
+    *cpu += cpuTime(program.process()) - before;
+    return true;
+}
+
+// Each round's moves are made in chunks, and Tabrin, the null hook and no hook at all (and a
+// candidate build of Tabrin, when given) take turns chunk by chunk, in an order that reverses
+// every chunk: the load of the machine, which changes from second to second, then falls on all
+// of them alike.
+void benchHook() {
+    struct Contender {
+        const char* name;
+        std::string exe;  // empty: no hook at all
+        const char* className;
+        double ms;
+        ULONGLONG cpu;
+        std::vector<double> times, cpus, ratios;
+    };
+    std::vector<Contender> all = {{"tabrin", options.tabrin, kTabrinClass, 0, 0, {}, {}, {}},
+                                  {"null_hook", options.nullHook, kNullHookClass, 0, 0, {}, {}, {}},
+                                  {"no_hook", "", nullptr, 0, 0, {}, {}, {}}};
+    if (!options.candidate.empty())
+        all.push_back({"candidate", options.candidate, kTabrinClass, 0, 0, {}, {}, {}});
+    const int chunks = std::max(1, options.moves / options.chunk);
+    const int perChunk = options.moves / chunks;
+    const int moves = perChunk * chunks;
+    const int count = static_cast<int>(all.size());
+    for (int round = 0; round < options.rounds; ++round) {
+        for (Contender& c : all) c.ms = 0, c.cpu = 0;
+        for (int chunk = 0; chunk < chunks; ++chunk) {
+            for (int turn = 0; turn < count; ++turn) {
+                Contender& c = all[(round + chunk) % 2 ? count - 1 - turn : turn];
+                if (c.exe.empty()) {
+                    timeMoves(kWarmUpMoves);
+                    c.ms += timeMoves(perChunk);
+                } else if (!timeMovesUnder(c.exe, c.className, perChunk, &c.ms, &c.cpu)) {
+                    return;
+                }
+            }
+        }
+        std::printf("ROUND hook %d", round + 1);
+        for (Contender& c : all) {
+            c.times.push_back(c.ms);
+            c.cpus.push_back(c.cpu / 10.0 / moves);  // microseconds of the hook's CPU per move
+            c.ratios.push_back(c.ms / all[1].ms);
+            std::printf(" %s_ms=%.1f", c.name, c.ms);
+            if (!c.exe.empty()) std::printf(" %s_cpu_us=%.1f", c.name, c.cpus.back());
+        }
+        std::printf(" ratio=%.3f\n", all[0].ratios.back());
+        std::fflush(stdout);
+    }
+    // What one key-state query costs on this platform, measured in the driver's own process.
+    const int queries = 20000;
+    double start = nowMs();
+    for (int i = 0; i < queries; ++i) GetKeyState(VK_LWIN);
+    const double keyStateUs = (nowMs() - start) * 1000 / queries;
+    BYTE keys[256];
+    start = nowMs();
+    for (int i = 0; i < queries; ++i) GetKeyboardState(keys);
+    const double keyboardStateUs = (nowMs() - start) * 1000 / queries;
+    std::printf("RESULT hook subject_ms=%.1f baseline_ms=%.1f ratio=%.3f no_hook_ms=%.1f moves=%d "
+                "subject_cpu_us=%.1f baseline_cpu_us=%.1f getkeystate_us=%.2f "
+                "getkeyboardstate_us=%.2f",
+                median(all[0].times), median(all[1].times), median(all[0].ratios),
+                median(all[2].times), moves, median(all[0].cpus), median(all[1].cpus), keyStateUs,
+                keyboardStateUs);
+    if (all.size() > 3)
+        std::printf(" candidate_ms=%.1f candidate_ratio=%.3f candidate_cpu_us=%.1f",
+                    median(all[3].times), median(all[3].ratios), median(all[3].cpus));
+    std::printf("\n");
+}
+
+// ---- Hotkey latency ------------------------------------------------------------------
+
+LRESULT CALLBACK targetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    // A lone Alt or F10 would open the system menu: a modal loop that would stall the driver.
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+INPUT key(WORD vk, bool up) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+    const bool extended = vk == VK_LWIN || vk == VK_RIGHT;
+    in.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
+    return in;
+}
+
+// The window the hotkeys move: ours, titled, in the foreground.
+class Target {
+public:
+    Target() {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = targetProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = kTargetClass;
+        RegisterClassA(&wc);
+        const RECT& r = kTargetStart;
+        window_ = CreateWindowExA(0, kTargetClass, "Bench target", WS_OVERLAPPEDWINDOW, r.left, r.top,
+                                  r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+        ShowWindow(window_, SW_SHOWNORMAL);
+        pumpFor(200);
+    }
+    ~Target() {
+        DestroyWindow(window_);
+        pump();
+    }
+    Target(const Target&) = delete;
+    Target& operator=(const Target&) = delete;
+
+    bool makeForeground() {
+        const double end = nowMs() + 3000;
+        while (GetForegroundWindow() != window_) {
+            if (nowMs() > end) return false;
+            SetForegroundWindow(window_);
+            pumpFor(20);
+        }
+        return true;
+    }
+
+    void reset() {
+        SetWindowPos(window_, nullptr, kTargetStart.left, kTargetStart.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        pump();
+    }
+
+    int left() const {
+        RECT r;
+        GetWindowRect(window_, &r);
+        return r.left;
+    }
+
+    // Win+Ctrl+Right, then the wait until the window has moved; milliseconds, or < 0.
+    double press() {
+        const int before = left();
+        const INPUT keys[] = {key(VK_LWIN, false), key(VK_CONTROL, false), key(VK_RIGHT, false),
+                              key(VK_RIGHT, true), key(VK_CONTROL, true), key(VK_LWIN, true)};
+        const double start = nowMs();
+        SendInput(6, const_cast<INPUT*>(keys), sizeof(INPUT));
+        for (;;) {
+            pump();
+            if (left() != before) return nowMs() - start;
+            const double waited = nowMs() - start;
+            if (waited > 5000) return -1;
+            MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(5000 - waited) + 1,
+                                        QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        }
+    }
+
+private:
+    HWND window_ = nullptr;
+};
+
+// Adds the presses' milliseconds to `total`, and each press's own to `each`.
+bool timePressesUnder(const std::string& exe, const char* className, Target& target, int presses,
+                      std::vector<double>& each, double* total) {
+    Program program(exe, className);
+    if (!program.startReady()) return false;
+    if (!target.makeForeground()) {
+        error("the bench target window could not be brought to the foreground");
+        return false;
+    }
+    constexpr int kWarmUpPresses = 3;
+    for (int i = 0; i < presses + kWarmUpPresses; ++i) {
+        const double ms = target.press();
+        if (ms < 0) {
+            error(exe + ": Win+Ctrl+Right did not move the foreground window within 5 s");
+            return false;
+        }
+        target.reset();  // untimed: the window stays on the screen
+        if (i < kWarmUpPresses) continue;
+        each.push_back(ms);
+        *total += ms;
+    }
+    return true;
+}
+
+// Chunks taking turns, as for the hook.
+void benchHotkey() {
+    Target target;
+    const int chunks = std::max(1, options.presses / options.pressChunk);
+    const int perChunk = options.presses / chunks;
+    std::vector<double> tabrin, nullHotkey, ratios, tabrinEach, nullEach;
+    for (int round = 0; round < options.rounds; ++round) {
+        double t = 0, n = 0;
+        for (int chunk = 0; chunk < chunks; ++chunk) {
+            for (int turn = 0; turn < 2; ++turn) {
+                const bool subject = (turn == 0) == ((round + chunk) % 2 == 0);
+                bool ok = subject ? timePressesUnder(options.tabrin, kTabrinClass, target, perChunk,
+                                                     tabrinEach, &t)
+                                  : timePressesUnder(options.nullHotkey, kNullHotkeyClass, target,
+                                                     perChunk, nullEach, &n);
+                if (!ok) return;
+            }
+        }
+        tabrin.push_back(t);
+        nullHotkey.push_back(n);
+        ratios.push_back(t / n);
+        std::printf("ROUND hotkey %d tabrin_ms=%.1f null_hotkey_ms=%.1f ratio=%.3f\n", round + 1, t,
+                    n, t / n);
+        std::fflush(stdout);
+    }
+    std::printf("RESULT hotkey subject_ms=%.1f baseline_ms=%.1f ratio=%.3f subject_press_ms=%.3f "
+                "baseline_press_ms=%.3f presses=%d\n",
+                median(tabrin), median(nullHotkey), median(ratios), median(tabrinEach),
+                median(nullEach), perChunk * chunks);
+}
+
+// ---- Start-up -------------------------------------------------------------------
+
+// Win+Ctrl+Right is the last of Tabrin's hotkeys to be registered: once nobody else may take
+// it, they all are. The probe holds the combination only for an instant; should Tabrin try it
+// in that instant, its registration fails, the wait times out and the round is taken again.
+bool winCtrlRightTaken() {
+    if (!RegisterHotKey(nullptr, kProbeHotkeyId, MOD_WIN | MOD_CONTROL, VK_RIGHT)) return true;
+    UnregisterHotKey(nullptr, kProbeHotkeyId);
+    return false;
+}
+
+// Milliseconds from CreateProcess until the program's window exists (and, for Tabrin, its
+// hotkeys are registered); < 0 on failure.
+double timeStartup(const std::string& exe, const char* className, bool tabrin) {
+    Program program(exe, className);
+    const double start = nowMs();
+    if (!program.start()) return -1;
+    for (;;) {
+        if (FindWindowA(className, nullptr) && (!tabrin || winCtrlRightTaken()))
+            return nowMs() - start;
+        if (nowMs() - start > kTimeoutMs || !program.running()) return -1;
+        Sleep(1);
+    }
+}
+
+void benchStartup() {
+    // The first start of a program pays for the disk cache and Wine's loading: not counted.
+    timeStartup(options.tabrin, kTabrinClass, true);
+    timeStartup(options.minimal, kMinimalClass, false);
+    std::vector<double> tabrin, minimal, ratios;
+    int retries = 0;
+    for (int round = 0; round < options.startups; ++round) {
+        double t = 0, m = 0;
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool subject = (turn == 0) == (round % 2 == 0);
+            if (subject) {
+                while ((t = timeStartup(options.tabrin, kTabrinClass, true)) < 0 && retries < 3)
+                    ++retries;
+            } else {
+                m = timeStartup(options.minimal, kMinimalClass, false);
+            }
+        }
+        if (t < 0 || m < 0) {
+            error("start-up: a program did not come up within 10 s");
+            return;
+        }
+        tabrin.push_back(t);
+        minimal.push_back(m);
+        ratios.push_back(t / m);
+        std::printf("ROUND startup %d tabrin_ms=%.1f minimal_ms=%.1f ratio=%.3f\n", round + 1, t, m,
+                    t / m);
+        std::fflush(stdout);
+    }
+    std::printf("RESULT startup subject_ms=%.1f baseline_ms=%.1f ratio=%.3f retries=%d\n",
+                median(tabrin), median(minimal), median(ratios), retries);
+}
+
+// ---- Idle ------------------------------------------------------------------------
+
+void benchIdle() {
+    Program program(options.tabrin, kTabrinClass);
+    if (!program.startReady()) return;
+    Sleep(1000);  // let the start-up's last messages (the tray icon's) settle
+    const ULONGLONG before = cpuTime(program.process());
+    Sleep(static_cast<DWORD>(options.idleSeconds) * 1000);
+    const ULONGLONG idle = cpuTime(program.process()) - before;
+    // Proof that the measure sees Tabrin's work at all: mouse moves go through its hook.
+    const ULONGLONG beforeWork = cpuTime(program.process());
+    timeMoves(kBusyMoves);
+    const ULONGLONG work = cpuTime(program.process()) - beforeWork;
+    std::printf("RESULT idle cpu_100ns=%llu seconds=%d busy_cpu_100ns=%llu busy_moves=%d\n", idle,
+                options.idleSeconds, work, kBusyMoves);
+}
+
+// ---- Main -------------------------------------------------------------------------
+
+bool wanted(const char* name) {
+    if (options.only.empty()) return true;
+    return ("," + options.only + ",").find("," + std::string(name) + ",") != std::string::npos;
+}
+
+// A copy beside the others in the work folder: the same disk for every program, and no
+// tabrin.ini, so Tabrin runs with its defaults.
+std::string copyInto(const std::string& folder, const std::string& source, const char* name) {
+    const std::string target = folder + "\\" + name;
+    if (!CopyFileA(source.c_str(), target.c_str(), FALSE))
+        error("cannot copy " + source + " (error " + std::to_string(GetLastError()) + ")");
+    return target;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i], value = argv[i + 1];
+        if (name == "--tabrin") options.tabrin = value;
+        else if (name == "--null-hook") options.nullHook = value;
+        else if (name == "--null-hotkey") options.nullHotkey = value;
+        else if (name == "--minimal") options.minimal = value;
+        else if (name == "--candidate") options.candidate = value;
+        else if (name == "--rounds") options.rounds = std::atoi(value.c_str());
+        else if (name == "--moves") options.moves = std::atoi(value.c_str());
+        else if (name == "--chunk") options.chunk = std::max(1, std::atoi(value.c_str()));
+        else if (name == "--presses") options.presses = std::atoi(value.c_str());
+        else if (name == "--press-chunk") options.pressChunk = std::max(1, std::atoi(value.c_str()));
+        else if (name == "--startups") options.startups = std::atoi(value.c_str());
+        else if (name == "--idle-seconds") options.idleSeconds = std::atoi(value.c_str());
+        else if (name == "--only") options.only = value;
+        else {
+            std::fprintf(stderr, "unknown option %s\n", name.c_str());
+            return 2;
+        }
+    }
+    if (options.tabrin.empty() || options.nullHook.empty() || options.nullHotkey.empty() ||
+        options.minimal.empty()) {
+        std::fprintf(stderr, "usage: tabrin_bench --tabrin X --null-hook X --null-hotkey X --minimal X\n");
+        return 2;
+    }
+
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "tabrin-bench-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    options.tabrin = copyInto(folder, options.tabrin, "tabrin.exe");
+    options.nullHook = copyInto(folder, options.nullHook, "null_hook.exe");
+    options.nullHotkey = copyInto(folder, options.nullHotkey, "null_hotkey.exe");
+    options.minimal = copyInto(folder, options.minimal, "minimal_startup.exe");
+    if (!options.candidate.empty()) {
+        // In a folder of its own: Tabrin reads the tabrin.ini beside it.
+        CreateDirectoryA((folder + "\\candidate").c_str(), nullptr);
+        options.candidate = copyInto(folder + "\\candidate", options.candidate, "tabrin.exe");
+    }
+
+    if (!errors) {
+        if (wanted("hook")) benchHook();
+        if (wanted("hotkey")) benchHotkey();
+        if (wanted("startup")) benchStartup();
+        if (wanted("idle")) benchIdle();
+    }
+
+    for (const char* name : {"tabrin.exe", "tabrin.ini", "null_hook.exe", "null_hotkey.exe",
+                             "minimal_startup.exe", "candidate\\tabrin.exe", "candidate\\tabrin.ini"})
+        DeleteFileA((folder + "\\" + name).c_str());
+    RemoveDirectoryA((folder + "\\candidate").c_str());
+    RemoveDirectoryA(folder.c_str());
+    std::printf("bench finished: %d error(s)\n", errors);
+    return errors ? 1 : 0;
+}

@@ -1,0 +1,136 @@
+// The hot paths allocate nothing: the mouse hook runs for every mouse event of the desktop and
+// the hotkeys at the keyboard's repeat rate. A counting allocator watches the call under test.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "control/hotkeys.h"
+#include "control/mouse_hook.h"
+#include "simulated_desktop.h"
+
+using namespace platform;
+
+// On glibc the C allocator can be counted too, by standing in front of it; the sanitizers bring
+// allocators of their own, so there only operator new is watched.
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+#define TABRIN_COUNTS_MALLOC 1
+extern "C" void* __libc_malloc(std::size_t);
+extern "C" void* __libc_calloc(std::size_t, std::size_t);
+extern "C" void* __libc_realloc(void*, std::size_t);
+#endif
+
+namespace {
+
+// Only the call under test is counted: gtest and the simulated desktop allocate freely around it.
+bool counting = false;
+int allocations = 0;
+
+void* countedAllocation(std::size_t size) {
+    if (counting) ++allocations;
+#ifdef TABRIN_COUNTS_MALLOC
+    return __libc_malloc(size ? size : 1);  // counted once, here
+#else
+    return std::malloc(size ? size : 1);
+#endif
+}
+
+// Counts the allocations `call` makes.
+template <typename Call>
+int allocationsDuring(Call call) {
+    allocations = 0;
+    counting = true;
+    call();
+    counting = false;
+    return allocations;
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (void* p = countedAllocation(size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return countedAllocation(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+#ifdef TABRIN_COUNTS_MALLOC
+extern "C" {
+void* malloc(std::size_t size) {
+    if (counting) ++allocations;
+    return __libc_malloc(size);
+}
+void* calloc(std::size_t count, std::size_t size) {
+    if (counting) ++allocations;
+    return __libc_calloc(count, size);
+}
+void* realloc(void* p, std::size_t size) {
+    if (counting) ++allocations;
+    return __libc_realloc(p, size);
+}
+}
+#endif
+
+TEST(Allocation, TheCounterSeesWhatItMustCatch) {
+    std::string* text = nullptr;
+    EXPECT_EQ(allocationsDuring([&] { text = new std::string(100, 'x'); }), 2);
+    delete text;
+#ifdef TABRIN_COUNTS_MALLOC
+    void* block = nullptr;
+    EXPECT_EQ(allocationsDuring([&] { block = std::malloc(16); }), 1);
+    std::free(block);
+#endif
+}
+
+TEST(Allocation, TheMouseHookAllocatesNothing) {
+    struct Case {
+        const char* name;
+        std::initializer_list<int> keys;
+        unsigned message;
+        short wheelDelta;
+        bool passedOn;
+        bool moves;
+    };
+    const Case cases[] = {
+        {"a move passed on", {}, WM_MOUSEMOVE, 0, true, false},
+        {"a click with Ctrl+Alt passed on", {VK_CONTROL, VK_MENU}, WM_LBUTTONDOWN, 0, true, false},
+        {"a move withheld", {VK_LWIN, VK_CONTROL}, WM_MOUSEMOVE, 0, false, false},
+        {"Win+Ctrl wheel", {VK_LWIN, VK_CONTROL}, WM_MOUSEWHEEL, -120, false, true},
+        {"Win+Alt right button", {VK_RWIN, VK_MENU}, WM_RBUTTONDOWN, 0, false, true},
+    };
+    for (const Case& c : cases) {
+        SimulatedDesktop desk;
+        installMouseHook();
+        WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
+        desk.focus(editor);
+        desk.hold(c.keys);
+        desk.keyReads.reserve(16);  // the simulation's own log must not be what allocates
+        MouseEvent event = {};
+        event.mouseData = static_cast<std::uint32_t>(static_cast<std::uint16_t>(c.wheelDelta)) << 16;
+
+        EXPECT_EQ(allocationsDuring([&] {
+                      mouseHookProc(HC_ACTION, c.message, reinterpret_cast<LParam>(&event));
+                  }),
+                  0)
+            << c.name;
+        // The case took the path its name says, so the zero above is about that path.
+        EXPECT_EQ(desk.passedOn, c.passedOn ? 1 : 0) << c.name;
+        EXPECT_EQ(desk.rectOf(editor) != (Rect{100, 100, 900, 700}), c.moves) << c.name;
+    }
+}
+
+TEST(Allocation, HotkeysAllocateNothing) {
+    for (int id : {kHotkeyMoveRight, kHotkeyResizeLeft, kHotkeyCenter}) {
+        SimulatedDesktop desk;
+        WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
+        desk.focus(editor);
+        EXPECT_EQ(allocationsDuring([&] { onHotkey(id); }), 0) << "hotkey " << id;
+        EXPECT_NE(desk.rectOf(editor), (Rect{100, 100, 900, 700})) << "hotkey " << id;
+    }
+}
