@@ -32,9 +32,10 @@ LResult mouseHookProc(int code, WParam wParam, LParam lParam) {
     // cannot matter, so the usual event costs two queries, not four.
     const bool win = isDown(VK_LWIN) || isDown(VK_RWIN);
     if (!win) return CallNextHookEx(mouseHook, code, wParam, lParam);
-    const bool winCtrl = isDown(VK_CONTROL);
+    const bool winCtrl = isDown(VK_CONTROL);  // Win is down from here on
     const bool winAlt = isDown(VK_MENU);
-    if (code != HC_ACTION || !(winCtrl || winAlt)) return CallNextHookEx(mouseHook, code, wParam, lParam);
+    if (code != HC_ACTION || !(winCtrl || winAlt))
+        return CallNextHookEx(mouseHook, code, wParam, lParam);
 
     const int m = settings.mouseStep();
     int wheelDX = 0, wheelDY = 0, clickDX = 0, clickDY = 0;
