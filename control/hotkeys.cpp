@@ -40,19 +40,19 @@ void unregisterHotkeys() {
 
 LResult onHotkey(int id) {
     WindowHandle target = GetForegroundWindow();
-    const int s = settings.stepsize;
+    const int s = settings.stepsize;  // resizes never follow invertarrows
     const int a = settings.arrowStep();
     switch (id) {
-    case kHotkeyCenter:      centerWindow(target);           return 1;
-    case kHotkeyResizeUp:    resizeWindowBy(target, 0, oppositeStep(s)); return 1;
-    case kHotkeyResizeDown:  resizeWindowBy(target, 0, s);   return 1;
-    case kHotkeyResizeLeft:  resizeWindowBy(target, oppositeStep(s), 0); return 1;
-    case kHotkeyResizeRight: resizeWindowBy(target, s, 0);   return 1;
-    case kHotkeyMoveUp:      moveWindowBy(target, 0, oppositeStep(a));return 1;
-    case kHotkeyMoveDown:    moveWindowBy(target, 0, a);     return 1;
-    case kHotkeyMoveLeft:    moveWindowBy(target, oppositeStep(a), 0);return 1;
-    case kHotkeyMoveRight:   moveWindowBy(target, a, 0);     return 1;
-    case kHotkeyTaskbar:     toggleTaskbar();                return 0;
+    case kHotkeyCenter: centerWindow(target); return 1;
+    case kHotkeyResizeUp: resizeWindowBy(target, 0, oppositeStep(s)); return 1;
+    case kHotkeyResizeDown: resizeWindowBy(target, 0, s); return 1;
+    case kHotkeyResizeLeft: resizeWindowBy(target, oppositeStep(s), 0); return 1;
+    case kHotkeyResizeRight: resizeWindowBy(target, s, 0); return 1;
+    case kHotkeyMoveUp: moveWindowBy(target, 0, oppositeStep(a)); return 1;
+    case kHotkeyMoveDown: moveWindowBy(target, 0, a); return 1;
+    case kHotkeyMoveLeft: moveWindowBy(target, oppositeStep(a), 0); return 1;
+    case kHotkeyMoveRight: moveWindowBy(target, a, 0); return 1;
+    case kHotkeyTaskbar: toggleTaskbar(); return 0;
     }
     return 0;
 }

@@ -41,8 +41,9 @@ void resizeWindowBy(WindowHandle window, int dw, int dh) {
     if (isUnnamedIgnored(window)) return;
     Rect r;
     if (!GetWindowRect(window, &r)) return;
+    // The top-left corner stays; the right and bottom edges move.
     SetWindowPos(window, kNoWindow, 0, 0, offset(r.width(), dw), offset(r.height(), dh),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);  // top-left stays
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);
 }
 
 void centerWindow(WindowHandle window) {
