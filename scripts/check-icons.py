@@ -172,9 +172,13 @@ def check_resource_script(major, minor, suffix):
     check("application manifest", True, ((24, 1) in [key for key, _ in found]))
     info = next(data for (kind, _), data in found if kind == 16)
     text = info.decode("utf-16-le", "replace")
-    for key in ("FileVersion", "ProductVersion"):
-        value = re.search(key + r"\x00+([^\x00]*)", text).group(1)
-        check(f"VERSIONINFO {key}", f"{major}.{minor} {suffix}", value)
+    with open(os.path.join(ROOT, "LICENSE"), encoding="utf-8") as f:
+        notice = next(line.strip() for line in f if line.startswith("Copyright"))
+    expected = {"FileVersion": f"{major}.{minor} {suffix}", "ProductVersion": f"{major}.{minor} {suffix}",
+                "LegalCopyright": notice}
+    for key, wanted in expected.items():
+        found_value = re.search(key + r"\x00+([^\x00]*)", text)
+        check(f"VERSIONINFO {key}", wanted, found_value and found_value.group(1))
     fixed = struct.unpack_from("<IIII", info, info.find(struct.pack("<I", 0xFEEF04BD)) + 8)
     check("VERSIONINFO file version words", (major << 16 | minor, 0), fixed[:2])
 
