@@ -20,16 +20,9 @@ import zlib
 sys.dont_write_bytecode = True  # loading the generator must not litter scripts/
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 RESOURCES = os.path.join(ROOT, "resources")
-failures = 0
-
-
-def check(name, expected, saw):
-    global failures
-    if expected == saw:
-        print(f"PASS {name}")
-    else:
-        failures += 1
-        print(f"FAIL {name}: expected {expected!r}, saw {saw!r}")
+sys.path.insert(0, os.path.join(ROOT, "scripts", "lib"))
+import checks  # noqa: E402  (after the path it lives on)
+from checks import check  # noqa: E402
 
 
 def read(name, mode="rb"):
@@ -188,7 +181,7 @@ def main():
     major, minor, suffix = version_from_header()
     check_manifest(major, minor)
     check_resource_script(major, minor, suffix)
-    sys.exit(1 if failures else 0)
+    sys.exit(1 if checks.failures else 0)
 
 
 if __name__ == "__main__":

@@ -19,16 +19,9 @@ import zipfile
 
 sys.dont_write_bytecode = True
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-failures = 0
-
-
-def check(name, expected, saw):
-    global failures
-    if expected == saw:
-        print(f"PASS {name}")
-    else:
-        failures += 1
-        print(f"FAIL {name}: expected {expected!r}, saw {saw!r}")
+sys.path.insert(0, os.path.join(ROOT, "scripts", "lib"))
+import checks  # noqa: E402  (after the path it lives on)
+from checks import check  # noqa: E402
 
 
 def run_package(root, cwd):
@@ -123,8 +116,8 @@ def check_failed_build(version_name):
 
 
 def main():
-    checks = types.SimpleNamespace(**runpy.run_path(os.path.join(ROOT, "scripts", "check-icons.py")))
-    major, minor, suffix = checks.version_from_header()
+    icons = types.SimpleNamespace(**runpy.run_path(os.path.join(ROOT, "scripts", "check-icons.py")))
+    major, minor, suffix = icons.version_from_header()
     version_text = f"{major}.{minor} {suffix}".strip()
     name = f"tabrin-{version_text.replace(' ', '-')}-win32.zip"
     archive = os.path.join(ROOT, "dist", name)
@@ -149,7 +142,7 @@ def main():
           (second.returncode, first_bytes == second_bytes, os.path.exists(archive + ".partial")))
 
     check_failed_build(name)
-    sys.exit(1 if failures else 0)
+    sys.exit(1 if checks.failures else 0)
 
 
 if __name__ == "__main__":
