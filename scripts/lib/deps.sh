@@ -24,8 +24,8 @@ tabrin_missing_deps() {
     command -v xdotool >/dev/null || missing+=(xdotool)
     command -v import >/dev/null || missing+=(imagemagick)
     command -v python3 >/dev/null || missing+=(python3)
-    # The MSVC-mode build: clang-cl, lld-link and llvm-rc, libc++'s headers, Wine's Windows
-    # headers and its x86-64 import libraries.
+    # The MSVC-mode build: clang-cl, lld-link and llvm-rc, libc++'s headers and Wine's Windows
+    # headers (the import libraries are MinGW-w64's).
     [ -x /usr/lib/llvm-14/bin/clang-cl ] || missing+=(clang-14 clang-tools-14)
     [ -x /usr/lib/llvm-14/bin/lld-link ] || missing+=(lld-14)
     [ -x /usr/lib/llvm-14/bin/llvm-rc ] || missing+=(llvm-14)
