@@ -85,6 +85,16 @@ public:
     // Screen: a taskbar is a window of class "Shell_TrayWnd"
     void setScreen(int width, int height);
     WindowHandle addTaskbar(int height);  // along the bottom; the work area shrinks to match
+
+    // Monitors: the first is the primary, the screen itself (setScreen resizes it); others sit
+    // beside it in virtual-screen coordinates, and their work area is their whole rectangle.
+    struct Monitor {
+        platform::MonitorHandle handle;
+        Rect rect;
+    };
+    platform::MonitorHandle addMonitor(Rect rect);
+    std::vector<Monitor> monitors;
+    bool failMonitorInfo = false;  // as for a display detached between the two calls
     Rect workArea;
     unsigned lastWorkAreaWinIni = 0;
     int devicesOutstanding = 0;  // GetDC without ReleaseDC
