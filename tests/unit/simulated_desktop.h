@@ -85,6 +85,9 @@ public:
     // Screen: a taskbar is a window of class "Shell_TrayWnd"
     void setScreen(int width, int height);
     WindowHandle addTaskbar(int height);  // along the bottom; the work area shrinks to match
+    Rect workArea;
+    unsigned lastWorkAreaWinIni = 0;
+    int devicesOutstanding = 0;  // GetDC without ReleaseDC
 
     // Monitors: the first is the primary, the screen itself (setScreen resizes it); others sit
     // beside it in virtual-screen coordinates, and their work area is their whole rectangle.
@@ -95,9 +98,6 @@ public:
     platform::MonitorHandle addMonitor(Rect rect);
     std::vector<Monitor> monitors;
     bool failMonitorInfo = false;  // as for a display detached between the two calls
-    Rect workArea;
-    unsigned lastWorkAreaWinIni = 0;
-    int devicesOutstanding = 0;  // GetDC without ReleaseDC
 
     // Keyboard
     void hold(std::initializer_list<int> keys) { held.insert(keys.begin(), keys.end()); }
