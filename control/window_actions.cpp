@@ -13,10 +13,30 @@ namespace {
 
 constexpr int kTitleCapacity = 200;
 
-// Coordinates plus a step from the file can leave the int range; the platform gets the nearest.
-int offset(int value, int step) {
-    const long long sum = static_cast<long long>(value) + step;
-    return sum > INT_MAX ? INT_MAX : sum < INT_MIN ? INT_MIN : static_cast<int>(sum);
+// Coordinates plus a step from the file, or a far-off window's width, can leave the int range;
+// the platform gets the nearest.
+int saturate(long long value) {
+    return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+}
+
+int offset(int value, int step) { return saturate(static_cast<long long>(value) + step); }
+
+// Where a span from `start` to `end` begins when centred between `low` and `high`, the
+// remainder halved toward zero. In 64 bits: a far-off window's width alone can overflow.
+int centredStart(int low, int high, int start, int end) {
+    const long long room = static_cast<long long>(high) - low;
+    const long long size = static_cast<long long>(end) - start;
+    return saturate(low + (room - size) / 2);
+}
+
+// The whole rectangle of the monitor holding most of the window, or of the nearest one.
+bool monitorRect(WindowHandle window, Rect* rect) {
+    MonitorInfo info = {};
+    info.cbSize = sizeof info;
+    const MonitorHandle monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    if (!monitor || !GetMonitorInfoA(monitor, &info)) return false;
+    *rect = info.rcMonitor;
+    return true;
 }
 
 }  // namespace
@@ -48,12 +68,13 @@ void resizeWindowBy(WindowHandle window, int dw, int dh) {
 
 void centerWindow(WindowHandle window) {
     if (isUnnamedIgnored(window)) return;
-    Rect d;
     Rect r;
-    if (!GetWindowRect(GetDesktopWindow(), &d) || !GetWindowRect(window, &r)) return;
-    // Only the desktop's right and bottom count; the taskbar is not taken into account.
-    const int x = (d.right - r.width()) / 2;
-    const int y = (d.bottom - r.height()) / 2;
-    SetWindowPos(window, kNoWindow, x, y, 0, 0,
+    if (!GetWindowRect(window, &r)) return;
+    // Failing that, the desktop window: it covers the primary monitor, from (0,0).
+    Rect m;
+    if (!monitorRect(window, &m) && !GetWindowRect(GetDesktopWindow(), &m)) return;
+    // The whole monitor: the taskbar is not taken into account.
+    SetWindowPos(window, kNoWindow, centredStart(m.left, m.right, r.left, r.right),
+                 centredStart(m.top, m.bottom, r.top, r.bottom), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);
 }

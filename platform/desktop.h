@@ -20,6 +20,7 @@ using CursorHandle = struct CursorTag*;
 using InstanceHandle = struct InstanceTag*;
 using MutexHandle = struct MutexTag*;
 using DeviceContext = struct DeviceContextTag*;
+using MonitorHandle = struct MonitorTag*;
 
 constexpr WindowHandle kNoWindow = nullptr;
 
@@ -46,6 +47,14 @@ inline bool operator==(const Rect& a, const Rect& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 inline bool operator!=(const Rect& a, const Rect& b) { return !(a == b); }
+
+// Same layout as MONITORINFO: cbSize must be set before GetMonitorInfoA.
+struct MonitorInfo {
+    std::uint32_t cbSize;
+    Rect rcMonitor;  // the whole display, in virtual-screen coordinates
+    Rect rcWork;     // less the taskbar and other docked bars
+    std::uint32_t dwFlags;
+};
 
 // Same layout as MSLLHOOKSTRUCT, so the low-level hook's lParam can be read without copying.
 struct MouseEvent {
@@ -140,6 +149,10 @@ constexpr int VERTRES = 10;
 constexpr unsigned SPI_SETWORKAREA = 47;
 constexpr unsigned SPI_GETWORKAREA = 48;
 constexpr unsigned SPIF_SENDCHANGE = 2;
+constexpr std::uint32_t MONITOR_DEFAULTTONULL = 0;
+constexpr std::uint32_t MONITOR_DEFAULTTOPRIMARY = 1;
+constexpr std::uint32_t MONITOR_DEFAULTTONEAREST = 2;
+constexpr std::uint32_t MONITORINFOF_PRIMARY = 1;
 
 // Keyboard
 constexpr unsigned MOD_ALT = 0x0001;
@@ -218,6 +231,8 @@ DeviceContext GetDC(WindowHandle window);
 int ReleaseDC(WindowHandle window, DeviceContext dc);
 int GetDeviceCaps(DeviceContext dc, int index);
 bool SystemParametersInfoA(unsigned action, unsigned uiParam, void* pvParam, unsigned winIni);
+MonitorHandle MonitorFromWindow(WindowHandle window, std::uint32_t flags);
+bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info);
 
 // keyboard
 bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key);

@@ -14,6 +14,8 @@
     X(SWP_NOSIZE) X(SWP_NOMOVE) X(SWP_NOZORDER) X(SWP_NOREDRAW) X(SWP_NOACTIVATE)           \
     X(SWP_FRAMECHANGED) X(SWP_NOOWNERZORDER) X(SWP_ASYNCWINDOWPOS) X(SW_HIDE) X(SW_SHOW)     \
     X(HORZRES) X(VERTRES) X(SPI_SETWORKAREA) X(SPI_GETWORKAREA) X(SPIF_SENDCHANGE)           \
+    X(MONITOR_DEFAULTTONULL) X(MONITOR_DEFAULTTOPRIMARY) X(MONITOR_DEFAULTTONEAREST)         \
+    X(MONITORINFOF_PRIMARY)                                                                  \
     X(MOD_ALT) X(MOD_CONTROL) X(MOD_WIN) X(VK_CONTROL) X(VK_MENU) X(VK_LEFT) X(VK_UP)        \
     X(VK_RIGHT) X(VK_DOWN) X(VK_LWIN) X(VK_RWIN) X(WH_MOUSE_LL) X(HC_ACTION) X(NIM_ADD)      \
     X(NIM_DELETE) X(NIF_MESSAGE) X(NIF_ICON) X(NIF_TIP) X(MF_STRING) X(MF_BYCOMMAND)         \
@@ -50,6 +52,13 @@ static_assert(offsetof(platform::MouseEvent, mouseData) == offsetof(MSLLHOOKSTRU
 static_assert(offsetof(platform::MouseEvent, dwExtraInfo) == offsetof(MSLLHOOKSTRUCT, dwExtraInfo),
               "MouseEvent layout");
 static_assert(sizeof(platform::Rect) == sizeof(RECT), "Rect layout");
+static_assert(sizeof(platform::MonitorInfo) == sizeof(MONITORINFO), "MonitorInfo layout");
+static_assert(offsetof(platform::MonitorInfo, rcMonitor) == offsetof(MONITORINFO, rcMonitor),
+              "MonitorInfo layout");
+static_assert(offsetof(platform::MonitorInfo, rcWork) == offsetof(MONITORINFO, rcWork),
+              "MonitorInfo layout");
+static_assert(offsetof(platform::MonitorInfo, dwFlags) == offsetof(MONITORINFO, dwFlags),
+              "MonitorInfo layout");
 static_assert(sizeof(platform::Point) == sizeof(POINT), "Point layout");
 #ifndef _WIN64
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the first form of NOTIFYICONDATAA");
@@ -153,6 +162,15 @@ int GetDeviceCaps(DeviceContext dc, int index) {
 
 bool SystemParametersInfoA(unsigned action, unsigned uiParam, void* pvParam, unsigned winIni) {
     return ::SystemParametersInfoA(action, uiParam, pvParam, winIni) != FALSE;
+}
+
+MonitorHandle MonitorFromWindow(WindowHandle window, std::uint32_t flags) {
+    return reinterpret_cast<MonitorHandle>(::MonitorFromWindow(toHwnd(window), flags));
+}
+
+bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info) {
+    return ::GetMonitorInfoA(reinterpret_cast<HMONITOR>(monitor),
+                             reinterpret_cast<MONITORINFO*>(info)) != FALSE;
 }
 
 bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) {

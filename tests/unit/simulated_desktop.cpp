@@ -31,6 +31,22 @@ std::int32_t edge(std::int32_t start, int size) {
     return static_cast<std::int32_t>(std::min<long long>(end, INT32_MAX));
 }
 
+// The overlap of two rectangles in square pixels; 0 when they only touch or one is empty.
+long long overlap(const Rect& a, const Rect& b) {
+    const long long w = static_cast<long long>(std::min(a.right, b.right)) - std::max(a.left, b.left);
+    const long long h = static_cast<long long>(std::min(a.bottom, b.bottom)) - std::max(a.top, b.top);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
+// The square of the gap between two rectangles; in double, as far-off windows overflow 64 bits.
+double gapSquared(const Rect& a, const Rect& b) {
+    const double dx = std::max({0.0, static_cast<double>(b.left) - a.right,
+                                static_cast<double>(a.left) - b.right});
+    const double dy = std::max({0.0, static_cast<double>(b.top) - a.bottom,
+                                static_cast<double>(a.top) - b.bottom});
+    return dx * dx + dy * dy;
+}
+
 const char* flagName(unsigned message) { return message == NIM_ADD ? "ADD" : "DELETE"; }
 
 bool findItem(MenuHandle menu, unsigned id, SimulatedDesktop::MenuItem** found) {
@@ -55,6 +71,7 @@ SimulatedDesktop::SimulatedDesktop() {
     desktopWindow = newHandle<WindowHandle>();
     windows[desktopWindow] = Window{"", "#32769", Rect{0, 0, 1920, 1080}, true, nullptr, 0};
     workArea = Rect{0, 0, 1920, 1080};
+    addMonitor(Rect{0, 0, 1920, 1080});
 }
 
 SimulatedDesktop::~SimulatedDesktop() { current = nullptr; }
@@ -84,6 +101,7 @@ SimulatedDesktop::WindowHandle SimulatedDesktop::findWindow(const std::string& c
 
 void SimulatedDesktop::setScreen(int width, int height) {
     windows[desktopWindow].rect = Rect{0, 0, width, height};
+    monitors.front().rect = Rect{0, 0, width, height};
     workArea = Rect{0, 0, width, height};
 }
 
@@ -92,6 +110,12 @@ SimulatedDesktop::WindowHandle SimulatedDesktop::addTaskbar(int height) {
     workArea = Rect{0, 0, screen.right, screen.bottom - height};
     return addWindow("", Rect{0, screen.bottom - height, screen.right, screen.bottom}, true,
                      "Shell_TrayWnd");
+}
+
+platform::MonitorHandle SimulatedDesktop::addMonitor(Rect rect) {
+    MonitorHandle monitor = newHandle<MonitorHandle>();
+    monitors.push_back(Monitor{monitor, rect});
+    return monitor;
 }
 
 bool SimulatedDesktop::pressHotkey(unsigned modifiers, unsigned key) {
@@ -252,6 +276,42 @@ bool SystemParametersInfoA(unsigned action, unsigned, void* pvParam, unsigned wi
     if (action == SPI_SETWORKAREA) {
         desk().workArea = *static_cast<const Rect*>(pvParam);
         desk().lastWorkAreaWinIni = winIni;
+        return true;
+    }
+    return false;
+}
+
+// The monitor sharing the largest area with the window; when none does, the flags decide.
+MonitorHandle MonitorFromWindow(WindowHandle window, std::uint32_t flags) {
+    SimulatedDesktop::Window* w = find(window);
+    const auto& monitors = desk().monitors;
+    if (!w || monitors.empty() || flags > MONITOR_DEFAULTTONEAREST) return nullptr;
+    const SimulatedDesktop::Monitor* best = nullptr;
+    long long bestOverlap = 0;
+    for (const SimulatedDesktop::Monitor& m : monitors) {
+        if (overlap(w->rect, m.rect) > bestOverlap) {
+            best = &m;
+            bestOverlap = overlap(w->rect, m.rect);
+        }
+    }
+    if (best) return best->handle;
+    if (flags == MONITOR_DEFAULTTOPRIMARY) return monitors.front().handle;
+    if (flags != MONITOR_DEFAULTTONEAREST) return nullptr;
+    best = &monitors.front();
+    for (const SimulatedDesktop::Monitor& m : monitors)
+        if (gapSquared(w->rect, m.rect) < gapSquared(w->rect, best->rect)) best = &m;
+    return best->handle;
+}
+
+bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info) {
+    // Windows refuses a record whose size it was not told.
+    if (desk().failMonitorInfo || info->cbSize != sizeof(MonitorInfo)) return false;
+    const auto& monitors = desk().monitors;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        if (monitors[i].handle != monitor) continue;
+        info->rcMonitor = monitors[i].rect;
+        info->rcWork = i == 0 ? desk().workArea : monitors[i].rect;
+        info->dwFlags = i == 0 ? MONITORINFOF_PRIMARY : 0;
         return true;
     }
     return false;

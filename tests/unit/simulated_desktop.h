@@ -89,6 +89,16 @@ public:
     unsigned lastWorkAreaWinIni = 0;
     int devicesOutstanding = 0;  // GetDC without ReleaseDC
 
+    // Monitors: the first is the primary, the screen itself (setScreen resizes it); others sit
+    // beside it in virtual-screen coordinates, and their work area is their whole rectangle.
+    struct Monitor {
+        platform::MonitorHandle handle;
+        Rect rect;
+    };
+    platform::MonitorHandle addMonitor(Rect rect);
+    std::vector<Monitor> monitors;
+    bool failMonitorInfo = false;  // as for a display detached between the two calls
+
     // Keyboard
     void hold(std::initializer_list<int> keys) { held.insert(keys.begin(), keys.end()); }
     void releaseKeys() { held.clear(); }

@@ -1,6 +1,8 @@
 // The ten hotkeys and the window actions they run on the foreground window.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "control/hotkeys.h"
 #include "platform/session.h"
 #include "settings/settings.h"
@@ -76,26 +78,60 @@ TEST(WindowActions, UnusualStepsAreTakenAsTheyStand) {
     EXPECT_EQ(desk.rectOf(editor).left, 2147483647);
 }
 
-TEST(WindowActions, CentringUsesTheDesktopRectangleAndTruncatesTowardZero) {
+TEST(WindowActions, CentringUsesTheWholeMonitorHoldingTheWindowAndTruncatesTowardZero) {
+    // Monitors beside the 1920x1080 primary, whose taskbar is not taken into account.
+    const std::vector<Rect> alone;
+    const std::vector<Rect> flanked = {{1920, 0, 3840, 1080}, {-1280, 0, 0, 1024}};
+    const std::vector<Rect> zeroSized = {{5000, 500, 5000, 500}};
     struct Case {
+        const std::vector<Rect>* others;
         Rect window;
         Rect expected;
     };
     const Case cases[] = {
-        {{0, 0, 800, 600}, {560, 240, 1360, 840}},
-        {{10, 10, 2011, 100}, {-40, 495, 1961, 585}},  // (1920 - 2001) / 2 = -40.5 -> -40
-        {{0, 0, 1921, 1081}, {0, 0, 1921, 1081}},        // -0.5 -> 0 on both axes
+        {&alone, {0, 0, 800, 600}, {560, 240, 1360, 840}},
+        {&alone, {10, 10, 2011, 100}, {-40, 495, 1961, 585}},  // (1920 - 2001) / 2 = -40.5 -> -40
+        {&alone, {0, 0, 1921, 1081}, {0, 0, 1921, 1081}},        // -0.5 -> 0 on both axes
+        {&alone, {3000, 200, 3800, 800}, {560, 240, 1360, 840}},  // off-screen: the nearest
+        {&alone, {2147483000, -2147483000, 2147483647, -2147482400}, {636, 240, 1283, 840}},
+        // The primary's windows stay where they were with monitors beside it.
+        {&flanked, {0, 0, 800, 600}, {560, 240, 1360, 840}},
+        {&flanked, {10, 10, 2011, 100}, {-40, 495, 1961, 585}},
+        {&flanked, {2000, 100, 2800, 700}, {2480, 240, 3280, 840}},
+        {&flanked, {-1200, 50, -400, 650}, {-1040, 212, -240, 812}},
+        // Straddling: the monitor holding most of it.
+        {&flanked, {1800, 100, 2600, 700}, {2480, 240, 3280, 840}},
+        {&flanked, {-300, 100, 500, 700}, {560, 240, 1360, 840}},
+        // Larger than its monitor: -1280 + (1280 - 1281) / 2 = -1280, not -1281.
+        {&flanked, {-1290, 0, -9, 1025}, {-1280, 0, 1, 1025}},
+        {&flanked, {-1300, 0, 200, 1100}, {-1390, -38, 110, 1062}},
+        // On no monitor: the nearest, which is not the primary.
+        {&flanked, {-3000, 2000, -2500, 2400}, {-890, 312, -390, 712}},
+        {&flanked, {5000, 300, 5400, 700}, {2680, 340, 3080, 740}},
+        {&flanked, {2147483000, 0, 2147483647, 500}, {2556, 290, 3203, 790}},
+        // A zero-sized monitor inside the window is the nearest: the formula as it stands.
+        {&zeroSized, {4900, 400, 5300, 800}, {4800, 300, 5200, 700}},
     };
     for (const Case& c : cases) {
         SimulatedDesktop desk;
-        desk.addTaskbar(40);  // not taken into account
+        desk.addTaskbar(40);
+        for (const Rect& monitor : *c.others) desk.addMonitor(monitor);
         WindowHandle window = desk.addWindow("Editor", c.window);
         desk.focus(window);
         EXPECT_EQ(onHotkey(kHotkeyCenter), 1);
-        EXPECT_EQ(desk.rectOf(window), c.expected);
+        EXPECT_EQ(desk.rectOf(window), c.expected) << "from " << c.window;
         EXPECT_EQ(desk.lastPositionFlags(window),
                   SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);
     }
+
+    // Without its monitor, a window on the second one goes to the desktop rectangle.
+    SimulatedDesktop desk;
+    for (const Rect& monitor : flanked) desk.addMonitor(monitor);
+    desk.failMonitorInfo = true;
+    WindowHandle window = desk.addWindow("Editor", {2000, 100, 2800, 700});
+    desk.focus(window);
+    onHotkey(kHotkeyCenter);
+    EXPECT_EQ(desk.rectOf(window), (Rect{560, 240, 1360, 840}));
 }
 
 TEST(WindowActions, UnnamedWindowsAreSparedOnlyWhenAsked) {
