@@ -31,6 +31,15 @@ std::int32_t edge(std::int32_t start, int size) {
     return static_cast<std::int32_t>(std::min<long long>(end, INT32_MAX));
 }
 
+// As Windows copies a window's text or class name: cut to the buffer, always terminated.
+int copyText(const std::string& text, char* buffer, int capacity) {
+    if (capacity <= 0) return 0;
+    const int length = std::min<int>(static_cast<int>(text.size()), capacity - 1);
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    return length;
+}
+
 Rect enlarged(const Rect& r, int by) { return Rect{r.left - by, r.top - by, r.right + by, r.bottom + by}; }
 
 const char* flagName(unsigned message) { return message == NIM_ADD ? "ADD" : "DELETE"; }
@@ -183,11 +192,7 @@ WindowHandle GetForegroundWindow() { return desk().foreground; }
 
 int GetWindowTextA(WindowHandle window, char* buffer, int capacity) {
     SimulatedDesktop::Window* w = find(window);
-    if (!w || capacity <= 0) return 0;
-    const int length = std::min<int>(static_cast<int>(w->title.size()), capacity - 1);
-    std::memcpy(buffer, w->title.data(), length);
-    buffer[length] = '\0';
-    return length;
+    return w ? copyText(w->title, buffer, capacity) : 0;
 }
 
 bool GetWindowRect(WindowHandle window, Rect* rect) {
@@ -228,11 +233,7 @@ WindowHandle GetShellWindow() { return desk().shellWindow; }
 
 int GetClassNameA(WindowHandle window, char* buffer, int capacity) {
     SimulatedDesktop::Window* w = find(window);
-    if (!w || capacity <= 0) return 0;
-    const int length = std::min<int>(static_cast<int>(w->className.size()), capacity - 1);
-    std::memcpy(buffer, w->className.data(), length);
-    buffer[length] = '\0';
-    return length;
+    return w ? copyText(w->className, buffer, capacity) : 0;
 }
 
 std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void* value,

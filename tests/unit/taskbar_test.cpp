@@ -22,6 +22,18 @@ struct Desk : SimulatedDesktop {
     WindowHandle full = addWindow("Full", kScreen);
 };
 
+// Two presses from the ordinary desktop: the filling window stretched, then given back.
+void expectARoundTrip(Desk& desk) {
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_FALSE(desk.visible(desk.taskbar));
+    EXPECT_EQ(desk.workArea, kScreen);
+    EXPECT_EQ(desk.rectOf(desk.filling), kScreen);
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_TRUE(desk.visible(desk.taskbar));
+    EXPECT_EQ(desk.workArea, kAboveTaskbar);
+    EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
+}
+
 Rect enlarged(const Rect& r, int by) { return {r.left - by, r.top - by, r.right + by, r.bottom + by}; }
 
 // Tabrin's hidden window, routing what the system sends it through the real window procedure.
@@ -68,13 +80,7 @@ TEST(Taskbar, HidingGivesTheScreenAndShowingTakesItBack) {
     EXPECT_EQ(desk.rectOf(desk.onePixelMore), (Rect{0, 0, 1920, 1041}));
     EXPECT_EQ(desk.rectOf(desk.hidden), kAboveTaskbar);
 
-    // And round again, the same way.
-    onHotkey(kHotkeyTaskbar);
-    EXPECT_EQ(desk.workArea, kScreen);
-    EXPECT_EQ(desk.rectOf(desk.filling), kScreen);
-    onHotkey(kHotkeyTaskbar);
-    EXPECT_EQ(desk.workArea, kAboveTaskbar);
-    EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
+    expectARoundTrip(desk);  // and round again, the same way
 }
 
 TEST(Taskbar, WithNoAreaOfOursToGiveBackTheWorkAreaIsLeftAlone) {
@@ -247,11 +253,7 @@ TEST(Taskbar, ANewScreenSizeWhileHiddenDropsTheSavedArea) {
     desk.changeDisplay(1920, 1080);
     desk.workArea = kAboveTaskbar;
     desk.windows[desk.filling].rect = kAboveTaskbar;
-    onHotkey(kHotkeyTaskbar);
-    EXPECT_EQ(desk.rectOf(desk.filling), kScreen);
-    onHotkey(kHotkeyTaskbar);
-    EXPECT_EQ(desk.workArea, kAboveTaskbar);
-    EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
+    expectARoundTrip(desk);
 }
 
 TEST(Taskbar, AToggleNeverStartsInsideAnother) {
@@ -263,14 +265,7 @@ TEST(Taskbar, AToggleNeverStartsInsideAnother) {
         if (message == WM_SETTINGCHANGE) onHotkey(kHotkeyTaskbar);
         return 0;
     };
-    onHotkey(kHotkeyTaskbar);
-    EXPECT_FALSE(desk.visible(desk.taskbar));
-    EXPECT_EQ(desk.workArea, kScreen);
-    EXPECT_EQ(desk.rectOf(desk.filling), kScreen);
-    onHotkey(kHotkeyTaskbar);
-    EXPECT_TRUE(desk.visible(desk.taskbar));
-    EXPECT_EQ(desk.workArea, kAboveTaskbar);
-    EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
+    expectARoundTrip(desk);
 }
 
 TEST(Taskbar, HeldWinXTogglesOnceAndAThousandPressesEndWhereTheyBegan) {
