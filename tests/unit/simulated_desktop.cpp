@@ -40,7 +40,9 @@ int copyText(const std::string& text, char* buffer, int capacity) {
     return length;
 }
 
-Rect enlarged(const Rect& r, int by) { return Rect{r.left - by, r.top - by, r.right + by, r.bottom + by}; }
+Rect enlarged(const Rect& r, int by) {
+    return Rect{r.left - by, r.top - by, r.right + by, r.bottom + by};
+}
 
 const char* flagName(unsigned message) { return message == NIM_ADD ? "ADD" : "DELETE"; }
 

@@ -34,7 +34,9 @@ void expectARoundTrip(Desk& desk) {
     EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
 }
 
-Rect enlarged(const Rect& r, int by) { return {r.left - by, r.top - by, r.right + by, r.bottom + by}; }
+Rect enlarged(const Rect& r, int by) {
+    return {r.left - by, r.top - by, r.right + by, r.bottom + by};
+}
 
 // Tabrin's hidden window, routing what the system sends it through the real window procedure.
 WindowHandle addTabrinWindow(SimulatedDesktop& desk) {
