@@ -15,9 +15,11 @@ constexpr unsigned kKeyT = 'T';
 constexpr unsigned kKeyX = 'X';
 }  // namespace
 
-// No MOD_NOREPEAT: a held combination repeats at the keyboard's rate.
+// Moves and resizes repeat at the keyboard's rate while held; centring and the taskbar toggle
+// happen once per press (a held Win+X would flicker the taskbar and refit again and again).
 const Hotkey kHotkeys[10] = {
-    {kHotkeyCenter, kWinCtrl, kKeyT},        {kHotkeyTaskbar, MOD_WIN, kKeyX},
+    {kHotkeyCenter, kWinCtrl | MOD_NOREPEAT, kKeyT},
+    {kHotkeyTaskbar, MOD_WIN | MOD_NOREPEAT, kKeyX},
     {kHotkeyResizeUp, kWinAlt, VK_UP},       {kHotkeyResizeDown, kWinAlt, VK_DOWN},
     {kHotkeyResizeLeft, kWinAlt, VK_LEFT},   {kHotkeyResizeRight, kWinAlt, VK_RIGHT},
     {kHotkeyMoveUp, kWinCtrl, VK_UP},        {kHotkeyMoveDown, kWinCtrl, VK_DOWN},
@@ -25,9 +27,12 @@ const Hotkey kHotkeys[10] = {
 };
 
 void registerHotkeys() {
-    // A combination another program holds is simply never delivered.
+    // A combination another program holds is simply never delivered. Windows Vista does not
+    // know MOD_NOREPEAT: should it refuse the flag, a repeating combination beats none.
     for (const Hotkey& hotkey : kHotkeys)
-        RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers, hotkey.key);
+        if (!RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers, hotkey.key) &&
+            (hotkey.modifiers & MOD_NOREPEAT))
+            RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers & ~MOD_NOREPEAT, hotkey.key);
 }
 
 void unregisterHotkeys() {

@@ -4,6 +4,7 @@
 #include "control/window_actions.h"
 
 #include <climits>
+#include <cstring>
 
 #include "settings/settings.h"
 
@@ -12,6 +13,12 @@ using namespace platform;
 namespace {
 
 constexpr int kTitleCapacity = 200;
+
+// The desktop (Progman, and the WorkerW behind its wallpaper) and the taskbars of the monitors.
+// Longer names come back cut at the buffer's end, so they can never compare equal to these.
+const char* const kShellClasses[] = {"Progman", "WorkerW", "Shell_TrayWnd",
+                                     "Shell_SecondaryTrayWnd"};
+constexpr int kClassCapacity = 32;
 
 // Coordinates plus a step from the file, or a far-off window's width, can leave the int range;
 // the platform gets the nearest.
@@ -48,8 +55,18 @@ bool isUnnamedIgnored(WindowHandle window) {
     return title[0] == '\0' && settings.ignoreunnamed;
 }
 
+bool isShellWindow(WindowHandle window) {
+    if (window != kNoWindow && window == GetShellWindow()) return true;
+    char name[kClassCapacity];
+    name[0] = '\0';
+    GetClassNameA(window, name, kClassCapacity);
+    for (const char* shell : kShellClasses)
+        if (std::strcmp(name, shell) == 0) return true;
+    return false;
+}
+
 void moveWindowBy(WindowHandle window, int dx, int dy) {
-    if (isUnnamedIgnored(window)) return;
+    if (isUnnamedIgnored(window) || isShellWindow(window)) return;
     Rect r;
     if (!GetWindowRect(window, &r)) return;  // gone, or no window at all
     // MoveWindow with repaint, without waiting for the window's program.
@@ -58,7 +75,7 @@ void moveWindowBy(WindowHandle window, int dx, int dy) {
 }
 
 void resizeWindowBy(WindowHandle window, int dw, int dh) {
-    if (isUnnamedIgnored(window)) return;
+    if (isUnnamedIgnored(window) || isShellWindow(window)) return;
     Rect r;
     if (!GetWindowRect(window, &r)) return;
     // The top-left corner stays; the right and bottom edges move.
@@ -67,7 +84,7 @@ void resizeWindowBy(WindowHandle window, int dw, int dh) {
 }
 
 void centerWindow(WindowHandle window) {
-    if (isUnnamedIgnored(window)) return;
+    if (isUnnamedIgnored(window) || isShellWindow(window)) return;
     Rect r;
     if (!GetWindowRect(window, &r)) return;
     // Failing that, the desktop window: it covers the primary monitor, from (0,0).

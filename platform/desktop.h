@@ -108,6 +108,8 @@ struct NotifyIconData {
 constexpr unsigned WM_CREATE = 0x0001;
 constexpr unsigned WM_CLOSE = 0x0010;
 constexpr unsigned WM_QUIT = 0x0012;
+constexpr unsigned WM_SETTINGCHANGE = 0x001A;
+constexpr unsigned WM_DISPLAYCHANGE = 0x007E;
 constexpr unsigned WM_COMMAND = 0x0111;
 constexpr unsigned WM_HOTKEY = 0x0312;
 constexpr unsigned WM_MOUSEMOVE = 0x0200;
@@ -153,11 +155,18 @@ constexpr std::uint32_t MONITOR_DEFAULTTONULL = 0;
 constexpr std::uint32_t MONITOR_DEFAULTTOPRIMARY = 1;
 constexpr std::uint32_t MONITOR_DEFAULTTONEAREST = 2;
 constexpr std::uint32_t MONITORINFOF_PRIMARY = 1;
+// (HWND)0xffff: every top-level window. Not a constant expression, so not in the checked list.
+inline const WindowHandle HWND_BROADCAST = reinterpret_cast<WindowHandle>(std::uintptr_t{0xffff});
+
+// Desktop Window Manager
+constexpr unsigned DWMWA_CLOAKED = 14;
+constexpr std::int32_t S_OK = 0;
 
 // Keyboard
 constexpr unsigned MOD_ALT = 0x0001;
 constexpr unsigned MOD_CONTROL = 0x0002;
 constexpr unsigned MOD_WIN = 0x0008;
+constexpr unsigned MOD_NOREPEAT = 0x4000;  // Windows 7 and later
 constexpr int VK_CONTROL = 0x11;
 constexpr int VK_MENU = 0x12;
 constexpr int VK_LEFT = 0x25;
@@ -218,6 +227,14 @@ bool MoveWindow(WindowHandle window, int x, int y, int width, int height, bool r
 bool SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, int cx, int cy,
                   unsigned flags);
 WindowHandle GetDesktopWindow();
+bool IsZoomed(WindowHandle window);
+
+// the shell's own windows
+WindowHandle GetShellWindow();
+int GetClassNameA(WindowHandle window, char* buffer, int capacity);
+// From dwmapi, loaded at run time: a failure HRESULT where it or the export is missing.
+std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void* value,
+                                   unsigned size);
 
 // enumeration
 bool EnumWindows(EnumWindowsProc callback, LParam lParam);
@@ -284,6 +301,8 @@ bool TranslateMessage(const Message* msg);
 LResult DispatchMessageA(const Message* msg);
 LResult DefWindowProcA(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
 LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
+// Returns at once: a window of another thread gets the message queued, never waited for.
+bool SendNotifyMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
 void PostQuitMessage(int exitCode);
 
 }  // namespace platform

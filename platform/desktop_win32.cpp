@@ -22,7 +22,8 @@
     X(MF_UNCHECKED) X(MF_CHECKED) X(MF_POPUP) X(MF_SEPARATOR) X(TPM_RIGHTALIGN)              \
     X(TPM_BOTTOMALIGN) X(TPM_NONOTIFY) X(TPM_RETURNCMD) X(MB_OK) X(MB_YESNO)                 \
     X(MB_ICONQUESTION) X(MB_SETFOREGROUND) X(MB_TOPMOST) X(MUTEX_ALL_ACCESS)                 \
-    X(ERROR_ALREADY_EXISTS) X(COLOR_BACKGROUND)
+    X(ERROR_ALREADY_EXISTS) X(COLOR_BACKGROUND) X(WM_SETTINGCHANGE) X(WM_DISPLAYCHANGE)        \
+    X(MOD_NOREPEAT) X(DWMWA_CLOAKED) X(S_OK)
 
 #define TABRIN_OURS(name) static_cast<long long>(platform::name),
 constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
@@ -33,6 +34,7 @@ constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
 #endif
 #include <windows.h>
 #include <shellapi.h>
+#include <dwmapi.h>
 
 #define TABRIN_SYSTEM(name) static_cast<long long>(name),
 constexpr long long kSystemValues[] = {TABRIN_CONSTANTS(TABRIN_SYSTEM)};
@@ -95,6 +97,28 @@ BOOL CALLBACK enumTrampoline(HWND window, LPARAM context) {
     return c->callback(fromHwnd(window), c->lParam) ? TRUE : FALSE;
 }
 
+// dwmapi is missing before Vista, and cloaking before Windows 8: look it up once, and only in the
+// system folder, never beside the executable.
+using DwmGetWindowAttributeProc = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+bool dwmLookedUp = false;
+DwmGetWindowAttributeProc dwmGetWindowAttribute = nullptr;
+
+DwmGetWindowAttributeProc loadDwmGetWindowAttribute() {
+    if (dwmLookedUp) return dwmGetWindowAttribute;
+    dwmLookedUp = true;
+    static const char kName[] = "\\dwmapi.dll";
+    char path[MAX_PATH + sizeof kName];
+    const UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    std::memcpy(path + length, kName, sizeof kName);
+    HMODULE dwm = ::LoadLibraryA(path);
+    if (!dwm) return nullptr;
+    // Through a plain function pointer type: FARPROC's own type does not match the export's.
+    dwmGetWindowAttribute = reinterpret_cast<DwmGetWindowAttributeProc>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(dwm, "DwmGetWindowAttribute")));
+    return dwmGetWindowAttribute;
+}
+
 wchar_t* widen(const char* utf8) {
     const int count = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
     if (count <= 0) return nullptr;
@@ -128,6 +152,21 @@ bool SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, i
 }
 
 WindowHandle GetDesktopWindow() { return fromHwnd(::GetDesktopWindow()); }
+
+bool IsZoomed(WindowHandle window) { return ::IsZoomed(toHwnd(window)) != FALSE; }
+
+WindowHandle GetShellWindow() { return fromHwnd(::GetShellWindow()); }
+
+int GetClassNameA(WindowHandle window, char* buffer, int capacity) {
+    return ::GetClassNameA(toHwnd(window), buffer, capacity);
+}
+
+std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void* value,
+                                   unsigned size) {
+    DwmGetWindowAttributeProc proc = loadDwmGetWindowAttribute();
+    if (!proc) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    return proc(toHwnd(window), attribute, value, size);
+}
 
 bool EnumWindows(EnumWindowsProc callback, LParam lParam) {
     EnumContext context = {callback, lParam};
@@ -373,6 +412,10 @@ LResult DefWindowProcA(WindowHandle window, unsigned message, WParam wParam, LPa
 
 LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
     return ::SendMessageA(toHwnd(window), message, wParam, lParam);
+}
+
+bool SendNotifyMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    return ::SendNotifyMessageA(toHwnd(window), message, wParam, lParam) != FALSE;
 }
 
 void PostQuitMessage(int exitCode) { ::PostQuitMessage(exitCode); }

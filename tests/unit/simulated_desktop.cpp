@@ -47,6 +47,19 @@ double gapSquared(const Rect& a, const Rect& b) {
     return dx * dx + dy * dy;
 }
 
+// As Windows copies a window's text or class name: cut to the buffer, always terminated.
+int copyText(const std::string& text, char* buffer, int capacity) {
+    if (capacity <= 0) return 0;
+    const int length = std::min<int>(static_cast<int>(text.size()), capacity - 1);
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    return length;
+}
+
+Rect enlarged(const Rect& r, int by) {
+    return Rect{r.left - by, r.top - by, r.right + by, r.bottom + by};
+}
+
 const char* flagName(unsigned message) { return message == NIM_ADD ? "ADD" : "DELETE"; }
 
 bool findItem(MenuHandle menu, unsigned id, SimulatedDesktop::MenuItem** found) {
@@ -90,6 +103,13 @@ void SimulatedDesktop::removeWindow(WindowHandle window) {
     zOrder.erase(std::remove(zOrder.begin(), zOrder.end(), window), zOrder.end());
 }
 
+SimulatedDesktop::WindowHandle SimulatedDesktop::addMaximisedWindow(const std::string& title,
+                                                                    int frameInset) {
+    WindowHandle window = addWindow(title, enlarged(workArea, frameInset));
+    windows[window].zoomed = true;
+    return window;
+}
+
 SimulatedDesktop::WindowHandle SimulatedDesktop::findWindow(const std::string& className,
                                                             const std::string& title) const {
     for (WindowHandle window : zOrder) {
@@ -105,6 +125,13 @@ void SimulatedDesktop::setScreen(int width, int height) {
     workArea = Rect{0, 0, width, height};
 }
 
+void SimulatedDesktop::changeDisplay(int width, int height) {
+    setScreen(width, height);
+    const LParam size = static_cast<LParam>((height << 16) | (width & 0xFFFF));
+    for (WindowHandle window : std::vector<WindowHandle>(zOrder))
+        if (windows.count(window) && windows[window].proc) send(window, WM_DISPLAYCHANGE, 32, size);
+}
+
 SimulatedDesktop::WindowHandle SimulatedDesktop::addTaskbar(int height) {
     const Rect screen = windows[desktopWindow].rect;
     workArea = Rect{0, 0, screen.right, screen.bottom - height};
@@ -118,10 +145,13 @@ platform::MonitorHandle SimulatedDesktop::addMonitor(Rect rect) {
     return monitor;
 }
 
-bool SimulatedDesktop::pressHotkey(unsigned modifiers, unsigned key) {
+bool SimulatedDesktop::pressHotkey(unsigned modifiers, unsigned key, int autoRepeats) {
     for (const Hotkey& h : hotkeys) {
-        if (h.modifiers == modifiers && h.key == key && h.owner) {
-            send(h.owner, WM_HOTKEY, static_cast<WParam>(h.id), 0);
+        if ((h.modifiers & ~MOD_NOREPEAT) == modifiers && h.key == key && h.owner) {
+            const Hotkey held = h;  // the handler may register or unregister hotkeys
+            const int deliveries = held.modifiers & MOD_NOREPEAT ? 1 : 1 + autoRepeats;
+            for (int i = 0; i < deliveries; ++i)
+                send(held.owner, WM_HOTKEY, static_cast<WParam>(held.id), 0);
             return true;
         }
     }
@@ -169,6 +199,12 @@ void SimulatedDesktop::postToClass(const std::string& className, unsigned messag
     queue.push_back(Message{nullptr, message, wParam, lParam, className});
 }
 
+void SimulatedDesktop::broadcast(unsigned message, WParam wParam, LParam lParam, bool waits) {
+    broadcasts.push_back(Broadcast{message, wParam, lParam, waits});
+    for (WindowHandle window : std::vector<WindowHandle>(zOrder))
+        if (windows.count(window) && windows[window].proc) send(window, message, wParam, lParam);
+}
+
 LResult SimulatedDesktop::send(WindowHandle window, unsigned message, WParam wParam,
                                LParam lParam) {
     Window* w = find(window);
@@ -182,11 +218,7 @@ WindowHandle GetForegroundWindow() { return desk().foreground; }
 
 int GetWindowTextA(WindowHandle window, char* buffer, int capacity) {
     SimulatedDesktop::Window* w = find(window);
-    if (!w || capacity <= 0) return 0;
-    const int length = std::min<int>(static_cast<int>(w->title.size()), capacity - 1);
-    std::memcpy(buffer, w->title.data(), length);
-    buffer[length] = '\0';
-    return length;
+    return w ? copyText(w->title, buffer, capacity) : 0;
 }
 
 bool GetWindowRect(WindowHandle window, Rect* rect) {
@@ -217,6 +249,31 @@ bool SetWindowPos(WindowHandle window, WindowHandle, int x, int y, int cx, int c
 }
 
 WindowHandle GetDesktopWindow() { return desk().desktopWindow; }
+
+bool IsZoomed(WindowHandle window) {
+    SimulatedDesktop::Window* w = find(window);
+    return w && w->zoomed;
+}
+
+WindowHandle GetShellWindow() { return desk().shellWindow; }
+
+int GetClassNameA(WindowHandle window, char* buffer, int capacity) {
+    SimulatedDesktop::Window* w = find(window);
+    return w ? copyText(w->className, buffer, capacity) : 0;
+}
+
+std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void* value,
+                                   unsigned size) {
+    constexpr std::int32_t kProcNotFound = static_cast<std::int32_t>(0x8007007F);
+    constexpr std::int32_t kInvalidHandle = static_cast<std::int32_t>(0x80070006);
+    constexpr std::int32_t kInvalidArg = static_cast<std::int32_t>(0x80070057);
+    if (desk().dwmMissing) return kProcNotFound;
+    SimulatedDesktop::Window* w = find(window);
+    if (!w) return kInvalidHandle;
+    if (attribute != DWMWA_CLOAKED || size != sizeof(std::uint32_t)) return kInvalidArg;
+    *static_cast<std::uint32_t*>(value) = w->cloaked ? 1 : 0;  // DWM_CLOAKED_APP
+    return S_OK;
+}
 
 bool EnumWindows(EnumWindowsProc callback, LParam lParam) {
     for (WindowHandle window : std::vector<WindowHandle>(desk().zOrder)) {
@@ -274,8 +331,20 @@ bool SystemParametersInfoA(unsigned action, unsigned, void* pvParam, unsigned wi
         return true;
     }
     if (action == SPI_SETWORKAREA) {
+        const Rect old = desk().workArea;
         desk().workArea = *static_cast<const Rect*>(pvParam);
         desk().lastWorkAreaWinIni = winIni;
+        if (desk().refitsMaximisedWindows) {
+            for (auto& entry : desk().windows) {
+                SimulatedDesktop::Window& w = entry.second;
+                const long long inset = static_cast<long long>(old.left) - w.rect.left;
+                if (w.zoomed && inset > 0 && inset < 100 &&
+                    w.rect == enlarged(old, static_cast<int>(inset)))
+                    w.rect = enlarged(desk().workArea, static_cast<int>(inset));
+            }
+        }
+        // SPIF_SENDCHANGE: SendMessageTimeout to every top-level window, waiting on each.
+        if (winIni & SPIF_SENDCHANGE) desk().broadcast(WM_SETTINGCHANGE, SPI_SETWORKAREA, 0, true);
         return true;
     }
     return false;
@@ -318,8 +387,12 @@ bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info) {
 }
 
 bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) {
+    if ((modifiers & MOD_NOREPEAT) && desk().refuseNoRepeat) return false;
+    // MOD_NOREPEAT changes how a combination is delivered, not which one it is.
+    const unsigned combination = modifiers & ~MOD_NOREPEAT;
     for (const SimulatedDesktop::Hotkey& h : desk().hotkeys) {
-        if ((h.modifiers == modifiers && h.key == key) || (h.owner && h.owner == window && h.id == id))
+        if (((h.modifiers & ~MOD_NOREPEAT) == combination && h.key == key) ||
+            (h.owner && h.owner == window && h.id == id))
             return false;
     }
     desk().hotkeys.push_back(SimulatedDesktop::Hotkey{window, id, modifiers, key});
@@ -527,7 +600,21 @@ LResult DefWindowProcA(WindowHandle window, unsigned message, WParam wParam, LPa
 }
 
 LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    if (window == HWND_BROADCAST) {
+        desk().broadcast(message, wParam, lParam, true);
+        return 0;
+    }
     return desk().send(window, message, wParam, lParam);
+}
+
+bool SendNotifyMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    if (window == HWND_BROADCAST) {
+        desk().broadcast(message, wParam, lParam, false);
+        return true;
+    }
+    if (!find(window)) return false;
+    desk().send(window, message, wParam, lParam);  // our thread's window: handled at once
+    return true;
 }
 
 void PostQuitMessage(int exitCode) {

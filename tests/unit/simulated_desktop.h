@@ -29,6 +29,8 @@ public:
         bool visible;
         platform::WindowProc proc;  // set for windows of a registered class
         unsigned lastPositionFlags;
+        bool zoomed = false;   // IsZoomed: maximised
+        bool cloaked = false;  // DWMWA_CLOAKED: visible to IsWindowVisible, not on the screen
     };
     struct MenuItem {
         unsigned flags;
@@ -62,6 +64,12 @@ public:
         platform::LParam lParam;
         std::string toClass;  // for a window that does not exist yet: the first of this class
     };
+    struct Broadcast {
+        unsigned message;
+        platform::WParam wParam;
+        platform::LParam lParam;
+        bool waits;  // the sender waited for every top-level window to answer
+    };
 
     // Becomes the desktop the platform calls reach, with a 1920x1080 screen, and resets
     // Tabrin's process-wide state to what a fresh process has.
@@ -74,6 +82,10 @@ public:
     WindowHandle addWindow(const std::string& title, Rect rect, bool visible = true,
                            const std::string& className = "");
     void removeWindow(WindowHandle window);
+    // Maximised on the work area: its rectangle sticks out by the resizing frame on every side.
+    WindowHandle addMaximisedWindow(const std::string& title, int frameInset);
+    void cloak(WindowHandle window) { windows.at(window).cloaked = true; }
+    WindowHandle shellWindow = nullptr;  // GetShellWindow
     void focus(WindowHandle window) { foreground = window; }
     Rect rectOf(WindowHandle window) const { return windows.at(window).rect; }
     bool visible(WindowHandle window) const { return windows.at(window).visible; }
@@ -87,6 +99,12 @@ public:
     WindowHandle addTaskbar(int height);  // along the bottom; the work area shrinks to match
     Rect workArea;
     unsigned lastWorkAreaWinIni = 0;
+    // Some Windows versions re-maximise maximised windows themselves when the work area changes.
+    bool refitsMaximisedWindows = false;
+    // A new screen size: the work area becomes the whole screen and every top-level window of
+    // ours gets WM_DISPLAYCHANGE.
+    void changeDisplay(int width, int height);
+    bool dwmMissing = false;  // DwmGetWindowAttribute fails, as before Windows 8
     int devicesOutstanding = 0;  // GetDC without ReleaseDC
 
     // Monitors: the first is the primary, the screen itself (setScreen resizes it); others sit
@@ -104,7 +122,9 @@ public:
     void releaseKeys() { held.clear(); }
     std::vector<int> keyReads;
     // Delivers WM_HOTKEY when the combination is registered; false when nobody holds it.
-    bool pressHotkey(unsigned modifiers, unsigned key);
+    // A key held past the repeat delay repeats the combination, unless it has MOD_NOREPEAT.
+    bool pressHotkey(unsigned modifiers, unsigned key, int autoRepeats = 0);
+    bool refuseNoRepeat = false;  // RegisterHotKey fails on MOD_NOREPEAT, as Vista may
     void takeHotkeyElsewhere(unsigned modifiers, unsigned key);
     const Hotkey* hotkey(WindowHandle owner, int id) const;
     std::vector<Hotkey> hotkeys;
@@ -148,6 +168,10 @@ public:
     std::vector<Message> defaultHandled;  // DefWindowProcA calls
     platform::LResult send(WindowHandle window, unsigned message, platform::WParam wParam = 0,
                            platform::LParam lParam = 0);
+    // Messages sent to HWND_BROADCAST (and SPIF_SENDCHANGE's), in order. Our windows get them
+    // at once: they belong to the sending thread.
+    std::vector<Broadcast> broadcasts;
+    void broadcast(unsigned message, platform::WParam wParam, platform::LParam lParam, bool waits);
 
     // A log of the calls that bring Tabrin up and take it down, in order.
     std::vector<std::string> calls;

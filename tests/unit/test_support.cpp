@@ -21,6 +21,7 @@ void resetTabrinState() {
     currentWorkArea = platform::Rect{0, 0, 0, 0};
     savedWorkArea = platform::Rect{0, 0, 0, 0};
     workAreaRestorePending = false;
+    stretchedCount = 0;
     mouseHook = nullptr;
     mainMenu = stepMenu = settingsMenu = mouseMenu = nullptr;
     taskbarCreatedMessage = 0;

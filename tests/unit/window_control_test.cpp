@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "control/hotkeys.h"
+#include "control/mouse_hook.h"
 #include "platform/session.h"
 #include "settings/settings.h"
 #include "simulated_desktop.h"
@@ -170,32 +171,92 @@ TEST(WindowActions, NoTargetOrAnUnknownHotkeyDoesNothing) {
     EXPECT_EQ(desk.rectOf(editor), (Rect{100, 100, 900, 700}));
 }
 
+TEST(WindowActions, ShellWindowsAreNeverMoved) {
+    struct Case {
+        const char* title;
+        const char* className;
+        bool registeredShell;  // the window GetShellWindow returns
+        bool moves;
+    };
+    const Case cases[] = {
+        {"Program Manager", "Progman", false, false},  // titled: the unnamed rule cannot spare it
+        {"", "WorkerW", false, false},
+        {"", "Shell_TrayWnd", false, false},
+        {"", "Shell_SecondaryTrayWnd", false, false},
+        {"Desktop", "AnotherShellsDesktop", true, false},
+        {"Program Manager", "Notepad", false, true},  // the class decides, not the title
+        {"Work", "WorkerWindow", false, true},
+        {"Tray", "Shell_Tray", false, true},
+    };
+    for (const Case& c : cases) {
+        SimulatedDesktop desk;
+        settings.ignoreunnamed = 0;
+        installMouseHook();
+        const Rect start = {100, 100, 900, 700};
+        WindowHandle window = desk.addWindow(c.title, start, true, c.className);
+        if (c.registeredShell) desk.shellWindow = window;
+        desk.focus(window);
+        for (int id : {kHotkeyMoveRight, kHotkeyResizeDown, kHotkeyCenter}) {
+            desk.windows[window].rect = start;
+            EXPECT_EQ(onHotkey(id), 1);
+            EXPECT_EQ(desk.rectOf(window) != start, c.moves) << c.className << ", hotkey " << id;
+        }
+        desk.windows[window].rect = start;
+        desk.hold({VK_LWIN, VK_CONTROL});
+        EXPECT_FALSE(desk.sendMouse(WM_LBUTTONDOWN));  // withheld either way
+        EXPECT_EQ(desk.rectOf(window) != start, c.moves) << c.className << ", a gesture";
+    }
+}
+
 TEST(Hotkeys, TheTenCombinationsAreRegisteredOnTheMainWindowAndGivenBack) {
+    // Centring and the taskbar toggle do not repeat while held; where the system refuses the
+    // flag (Vista) they are registered without it rather than not at all.
+    for (bool vista : {false, true}) {
+        SimulatedDesktop desk;
+        desk.refuseNoRepeat = vista;
+        mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false);
+        desk.takeHotkeyElsewhere(MOD_WIN, 'X');  // the system's own Win+X
+        registerHotkeys();
+
+        struct Expected {
+            int id;
+            unsigned modifiers;
+            unsigned key;
+        };
+        const unsigned once = vista ? 0 : MOD_NOREPEAT;
+        const Expected table[] = {
+            {30, MOD_WIN | MOD_CONTROL | once, 'T'}, {11, MOD_WIN | MOD_ALT, VK_UP},
+            {12, MOD_WIN | MOD_ALT, VK_DOWN},        {13, MOD_WIN | MOD_ALT, VK_LEFT},
+            {14, MOD_WIN | MOD_ALT, VK_RIGHT},       {1, MOD_WIN | MOD_CONTROL, VK_UP},
+            {2, MOD_WIN | MOD_CONTROL, VK_DOWN},     {4, MOD_WIN | MOD_CONTROL, VK_LEFT},
+            {3, MOD_WIN | MOD_CONTROL, VK_RIGHT},
+        };
+        for (const Expected& e : table) {
+            const SimulatedDesktop::Hotkey* hotkey = desk.hotkey(mainWindow, e.id);
+            ASSERT_NE(hotkey, nullptr) << e.id;
+            EXPECT_EQ(hotkey->modifiers, e.modifiers) << e.id << (vista ? " on Vista" : "");
+            EXPECT_EQ(hotkey->key, e.key) << e.id;
+        }
+        // Taken, with or without the flag: silently never arrives.
+        EXPECT_EQ(desk.hotkey(mainWindow, 20), nullptr);
+
+        unregisterHotkeys();
+        EXPECT_EQ(desk.hotkeys.size(), 1u);  // only the other program's is left
+    }
+}
+
+TEST(Hotkeys, HeldMovesAndResizesRepeat) {
     SimulatedDesktop desk;
     mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false);
-    desk.takeHotkeyElsewhere(MOD_WIN, 'X');  // the system's own Win+X
+    desk.windows[mainWindow].proc = [](WindowHandle, unsigned message, WParam wParam,
+                                       LParam) -> LResult {
+        return message == WM_HOTKEY ? onHotkey(static_cast<int>(wParam)) : 0;
+    };
     registerHotkeys();
-
-    struct Expected {
-        int id;
-        unsigned modifiers;
-        unsigned key;
-    };
-    const Expected table[] = {
-        {30, MOD_WIN | MOD_CONTROL, 'T'},     {11, MOD_WIN | MOD_ALT, VK_UP},
-        {12, MOD_WIN | MOD_ALT, VK_DOWN},     {13, MOD_WIN | MOD_ALT, VK_LEFT},
-        {14, MOD_WIN | MOD_ALT, VK_RIGHT},    {1, MOD_WIN | MOD_CONTROL, VK_UP},
-        {2, MOD_WIN | MOD_CONTROL, VK_DOWN},  {4, MOD_WIN | MOD_CONTROL, VK_LEFT},
-        {3, MOD_WIN | MOD_CONTROL, VK_RIGHT},
-    };
-    for (const Expected& e : table) {
-        const SimulatedDesktop::Hotkey* hotkey = desk.hotkey(mainWindow, e.id);
-        ASSERT_NE(hotkey, nullptr) << e.id;
-        EXPECT_EQ(hotkey->modifiers, e.modifiers) << e.id;
-        EXPECT_EQ(hotkey->key, e.key) << e.id;
-    }
-    EXPECT_EQ(desk.hotkey(mainWindow, 20), nullptr);  // taken: silently never arrives
-
-    unregisterHotkeys();
-    EXPECT_EQ(desk.hotkeys.size(), 1u);  // only the other program's is left
+    WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
+    desk.focus(editor);
+    desk.pressHotkey(MOD_WIN | MOD_CONTROL, VK_RIGHT, 3);  // the first press and three repeats
+    EXPECT_EQ(desk.rectOf(editor), (Rect{180, 100, 980, 700}));
+    desk.pressHotkey(MOD_WIN | MOD_ALT, VK_DOWN, 2);
+    EXPECT_EQ(desk.rectOf(editor), (Rect{180, 100, 980, 760}));
 }
