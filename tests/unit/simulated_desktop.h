@@ -121,6 +121,21 @@ public:
     void answerBox(int answer) { boxAnswers.push_back(answer); }
     std::vector<Box> boxes;
 
+    // Files: the bytes live in the host's files; the marks Linux has no place for (read-only,
+    // hidden, system) live here, by path, and are obeyed the way Windows obeys them.
+    std::map<std::string, std::uint32_t> fileMarks;
+    bool refuseNewFiles = false;        // the folder lets files be changed but not created
+    bool diskFull = false;              // WriteFile stores half the bytes and fails
+    bool replaceLosesOriginal = false;  // ReplaceFile deletes the old file, then cannot rename
+    // Files written since their last flush lose their bytes, as after a power cut.
+    void powerCut();
+    struct OpenFile {
+        std::FILE* file;
+        std::string path;
+    };
+    std::map<platform::FileHandle, OpenFile> openFiles;
+    std::set<std::string> unflushed;
+
     // Process
     std::string modulePath;
     std::set<std::string> mutexes;

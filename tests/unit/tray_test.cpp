@@ -113,7 +113,7 @@ TEST(TrayCommands, EachChoiceIsSavedAtOnce) {
         TrayDesk desk;
         desk.choose(c.command);
         const std::string file = desk.file();
-        EXPECT_NE(file.find(std::string(c.changedLine) + "\n"), std::string::npos)
+        EXPECT_NE(file.find(std::string(c.changedLine) + "\r\n"), std::string::npos)
             << c.command << ": " << file;
         EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 7) << c.command;
         EXPECT_EQ(desk.popups.size(), 1u);
@@ -150,21 +150,26 @@ TEST(TrayCommands, DismissalHelpAndAboutWriteNothing) {
 TEST(TrayCommands, EnabledSavesFirstThenSwitchesTheHook) {
     TrayDesk desk;
     installMouseHook();
+    // The file is in place once it has been moved or replaced into its name.
+    auto savedBeforeSwitch = [&](const char* hookCall) {
+        auto saved = std::find_if(desk.calls.begin(), desk.calls.end(), [](const std::string& call) {
+            return call == "MoveFileEx" || call == "ReplaceFile";
+        });
+        auto switched = std::find(desk.calls.begin(), desk.calls.end(), hookCall);
+        return saved != desk.calls.end() && switched != desk.calls.end() && saved < switched;
+    };
     desk.calls.clear();
 
     desk.choose(25);
     EXPECT_EQ(desk.hooksInstalled(), 0);
-    EXPECT_NE(desk.file().find("enablemousescroll=0\n"), std::string::npos);
-    ASSERT_GE(desk.calls.size(), 2u);
-    EXPECT_EQ(desk.calls[0], "OpenFile wt");
-    EXPECT_EQ(desk.calls[1], "UnhookWindowsHookEx");
+    EXPECT_NE(desk.file().find("enablemousescroll=0\r\n"), std::string::npos);
+    EXPECT_TRUE(savedBeforeSwitch("UnhookWindowsHookEx"));
 
     desk.calls.clear();
     desk.choose(25);
     EXPECT_EQ(desk.hooksInstalled(), 1);
-    EXPECT_NE(desk.file().find("enablemousescroll=1\n"), std::string::npos);
-    EXPECT_EQ(desk.calls[0], "OpenFile wt");
-    EXPECT_EQ(desk.calls[1], "SetWindowsHookExA");
+    EXPECT_NE(desk.file().find("enablemousescroll=1\r\n"), std::string::npos);
+    EXPECT_TRUE(savedBeforeSwitch("SetWindowsHookExA"));
 }
 
 TEST(TrayCommands, ExitAsksFirstOnlyWhenConfirmExitIsSet) {
