@@ -56,6 +56,7 @@ LResult mainWindowProc(WindowHandle window, unsigned message, WParam wParam, LPa
         SendMessageA(window, WM_CLOSE, 0, 0);
         return 0;
     case WM_HOTKEY: return onHotkey(static_cast<int>(wParam));
+    case WM_TIMER: return onTrayTimer(wParam);
     case kTrayCallbackMessage: return onTrayMessage(wParam, lParam);
     }
     return DefWindowProcA(window, message, wParam, lParam);

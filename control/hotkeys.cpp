@@ -24,10 +24,13 @@ const Hotkey kHotkeys[10] = {
     {kHotkeyMoveLeft, kWinCtrl, VK_LEFT},    {kHotkeyMoveRight, kWinCtrl, VK_RIGHT},
 };
 
+bool hotkeyRefused[10] = {};
+
 void registerHotkeys() {
-    // A combination another program holds is simply never delivered.
-    for (const Hotkey& hotkey : kHotkeys)
-        RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers, hotkey.key);
+    // A combination another program holds is never delivered; the help box names it.
+    for (int i = 0; i < 10; ++i)
+        hotkeyRefused[i] = !RegisterHotKey(mainWindow, kHotkeys[i].id, kHotkeys[i].modifiers,
+                                           kHotkeys[i].key);
 }
 
 void unregisterHotkeys() {

@@ -34,7 +34,9 @@ std::int32_t edge(std::int32_t start, int size) {
     return static_cast<std::int32_t>(std::min<long long>(end, INT32_MAX));
 }
 
-const char* flagName(unsigned message) { return message == NIM_ADD ? "ADD" : "DELETE"; }
+const char* flagName(unsigned message) {
+    return message == NIM_ADD ? "ADD" : message == NIM_MODIFY ? "MODIFY" : "DELETE";
+}
 
 bool findItem(MenuHandle menu, unsigned id, SimulatedDesktop::MenuItem** found) {
     auto it = desk().menus.find(menu);
@@ -171,8 +173,25 @@ bool SimulatedDesktop::isChecked(MenuHandle menu, unsigned id) const {
 void SimulatedDesktop::restartExplorer() {
     trayIcons.clear();
     const unsigned message = RegisterWindowMessageA("TaskbarCreated");
-    for (WindowHandle window : std::vector<WindowHandle>(zOrder))
-        if (windows.count(window) && windows[window].proc) send(window, message, 0, 0);
+    for (WindowHandle window : std::vector<WindowHandle>(zOrder)) {
+        if (!windows.count(window) || !windows[window].proc) continue;
+        if (elevated && !messagesAllowed.count({window, message})) continue;
+        send(window, message, 0, 0);
+    }
+}
+
+void SimulatedDesktop::passTime(unsigned ms) {
+    const unsigned long long end = now + ms;
+    for (;;) {
+        auto next = std::min_element(timers.begin(), timers.end(),
+                                     [](const Timer& a, const Timer& b) { return a.due < b.due; });
+        if (next == timers.end() || next->due > end) break;
+        now = next->due;
+        next->due += next->interval;
+        const Timer fired = *next;  // the handler may kill or replace it
+        send(fired.window, WM_TIMER, fired.id, 0);
+    }
+    now = end;
 }
 
 void SimulatedDesktop::post(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
@@ -351,12 +370,59 @@ bool UnhookWindowsHookEx(HookHandle hook) {
 bool Shell_NotifyIconA(unsigned message, NotifyIconData* data) {
     desk().calls.push_back(std::string("Shell_NotifyIconA ") + flagName(message));
     auto& icons = desk().trayIcons;
+    const bool busy = desk().now < desk().shellBusyUntil;
     if (message == NIM_ADD) {
-        if (icons.count(data->uID)) return false;
+        desk().iconAdds.push_back(desk().now);
+        if (busy || icons.count(data->uID)) return false;
+        icons[data->uID] = *data;
+        if (desk().addsTimingOut > 0) return --desk().addsTimingOut, false;
+        return true;
+    }
+    if (message == NIM_MODIFY) {
+        if (busy || !icons.count(data->uID)) return false;
         icons[data->uID] = *data;
         return true;
     }
     if (message == NIM_DELETE) return icons.erase(data->uID) == 1;
+    return false;
+}
+
+bool ChangeWindowMessageFilterEx(WindowHandle window, unsigned message, std::uint32_t action,
+                                 void*) {
+    if (!desk().hasMessageFilterEx || !find(window)) return false;
+    if (action == MSGFLT_ALLOW) desk().messagesAllowed.insert({window, message});
+    return true;
+}
+
+int GetSystemMetrics(int index) {
+    return index == SM_CXSMICON || index == SM_CYSMICON ? desk().smallIconSize : 0;
+}
+
+IconHandle LoadImageA(InstanceHandle, int resource, unsigned type, int cx, int cy, unsigned) {
+    if (type != IMAGE_ICON) return nullptr;
+    // Windows picks the closest image of the group and scales it to exactly cx by cy.
+    IconHandle icon = newHandle<IconHandle>();
+    desk().icons[icon] = SimulatedDesktop::Icon{resource, cx, cy};
+    return icon;
+}
+
+bool DestroyIcon(IconHandle icon) { return desk().icons.erase(icon) == 1; }
+
+std::uintptr_t SetTimer(WindowHandle window, std::uintptr_t id, unsigned elapse, void*) {
+    if (!find(window)) return 0;
+    KillTimer(window, id);  // the same identifier replaces the timer
+    desk().timers.push_back(SimulatedDesktop::Timer{window, id, elapse, desk().now + elapse});
+    return id;
+}
+
+bool KillTimer(WindowHandle window, std::uintptr_t id) {
+    auto& timers = desk().timers;
+    for (auto it = timers.begin(); it != timers.end(); ++it) {
+        if (it->window == window && it->id == id) {
+            timers.erase(it);
+            return true;
+        }
+    }
     return false;
 }
 
@@ -396,6 +462,8 @@ long CheckMenuItem(MenuHandle menu, unsigned id, unsigned check) {
 int TrackPopupMenu(MenuHandle menu, unsigned flags, int x, int y, int, WindowHandle owner,
                    const Rect*) {
     desk().popups.push_back(SimulatedDesktop::Popup{menu, flags, x, y, owner, desk().foreground});
+    // Windows leaves the foreground where the menu found it (or where the user's click put it).
+    if (desk().whileMenuOpen) desk().whileMenuOpen();
     if (desk().menuChoices.empty()) return 0;
     const int choice = desk().menuChoices.front();
     desk().menuChoices.pop_front();
@@ -416,6 +484,7 @@ bool SetForegroundWindow(WindowHandle window) {
 int MessageBoxA(WindowHandle owner, const char* text, const char* caption, unsigned type) {
     desk().calls.push_back("MessageBoxA");
     desk().boxes.push_back(SimulatedDesktop::Box{owner, text, caption, type});
+    if (desk().whileBoxOpen) desk().whileBoxOpen();
     if (!desk().boxAnswers.empty()) {
         const int answer = desk().boxAnswers.front();
         desk().boxAnswers.pop_front();
@@ -625,6 +694,14 @@ LResult DefWindowProcA(WindowHandle window, unsigned message, WParam wParam, LPa
 LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
     return desk().send(window, message, wParam, lParam);
 }
+
+bool PostMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    if (!find(window)) return false;
+    desk().post(window, message, wParam, lParam);
+    return true;
+}
+
+bool IsWindow(WindowHandle window) { return find(window) != nullptr; }
 
 void PostQuitMessage(int exitCode) {
     desk().calls.push_back("PostQuitMessage");

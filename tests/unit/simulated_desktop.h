@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <set>
@@ -76,6 +77,10 @@ public:
     void removeWindow(WindowHandle window);
     void focus(WindowHandle window) { foreground = window; }
     Rect rectOf(WindowHandle window) const { return windows.at(window).rect; }
+    std::string title(WindowHandle window) const {
+        auto it = windows.find(window);
+        return it == windows.end() ? "<no window>" : it->second.title;
+    }
     bool visible(WindowHandle window) const { return windows.at(window).visible; }
     unsigned lastPositionFlags(WindowHandle window) const {
         return windows.at(window).lastPositionFlags;
@@ -108,7 +113,38 @@ public:
 
     // Tray
     std::map<unsigned, platform::NotifyIconData> trayIcons;  // by uID
-    void restartExplorer();  // icons gone, "TaskbarCreated" sent to every top-level window
+    // Icons gone, "TaskbarCreated" sent to every top-level window; to an elevated program's
+    // windows only where ChangeWindowMessageFilterEx let it through.
+    void restartExplorer();
+    unsigned long long shellBusyUntil = 0;  // NIM_ADD and NIM_MODIFY fail before this time
+    int addsTimingOut = 0;                  // the next adds go in but report failure
+    std::vector<unsigned long long> iconAdds;  // the time of each NIM_ADD
+    bool elevated = false;
+    bool hasMessageFilterEx = true;  // false: Windows Vista, before the function existed
+    std::set<std::pair<WindowHandle, unsigned>> messagesAllowed;
+
+    // Icons loaded with LoadImageA and not destroyed, with the size they were loaded at.
+    struct Icon {
+        int resource;
+        int cx, cy;
+    };
+    std::map<platform::IconHandle, Icon> icons;
+    int smallIconSize = 16;  // SM_CXSMICON: 16 at 100 %, 20 at 125 %, 24 at 150 %, 32 at 200 %
+
+    // Time: timers fire WM_TIMER as their intervals pass.
+    struct Timer {
+        WindowHandle window;
+        std::uintptr_t id;
+        unsigned interval;
+        unsigned long long due;
+    };
+    std::vector<Timer> timers;
+    unsigned long long now = 0;  // ms
+    void passTime(unsigned ms);
+
+    // Run while a menu or a box is open, as the user or the system would act meanwhile.
+    std::function<void()> whileMenuOpen;
+    std::function<void()> whileBoxOpen;
 
     // Menus: TrackPopupMenu answers from chooseFromMenu, 0 (dismissed) when none is queued.
     const std::vector<MenuItem>& itemsOf(MenuHandle menu) const { return menus.at(menu); }
