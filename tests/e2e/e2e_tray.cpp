@@ -31,6 +31,20 @@ const std::vector<WORD> kAbout = {VK_UP, VK_UP, VK_RETURN};
 const std::vector<WORD> kExit = {VK_UP, VK_RETURN};
 const std::vector<WORD> kDismiss = {VK_ESCAPE};
 
+// The help box's text when Tabrin holds all ten combinations.
+const char kHelpText[] =
+    "Resize Window\t\tHOLD (WIN + ALT) + ARROWS\n"
+    "Scroll Window\t\tHOLD (WIN + CTRL) + ARROWS\n"
+    "Center Window\t\tHOLD (WIN + CTRL) + T\n"
+    "Hide Task Bar\t\tHOLD (WIN) + X\n"
+    "\n"
+    "IF MOUSE SCROLL IS CHECKED:\n"
+    "Scroll Up/Down\t\tHOLD (WIN + CTRL) + MOUSE WHEEL\n"
+    "\t\t\tHOLD (WIN + ALT)  + LFT/RGT CLICK\n"
+    "\n"
+    "Scroll Left/Right\t\tHOLD (WIN + ALT)  + MOUSE WHEEL\n"
+    "\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n";
+
 struct WindowsOfClass {
     DWORD pid;
     const char* className;
@@ -202,20 +216,8 @@ E2E_CASE("tray.help_and_about_boxes") {
     TempDir exeDir, cwd;
     Tabrin tabrin;
     tabrin.startReady(exeDir, cwd);
-    const std::string help =
-        "Resize Window\t\tHOLD (WIN + ALT) + ARROWS\n"
-        "Scroll Window\t\tHOLD (WIN + CTRL) + ARROWS\n"
-        "Center Window\t\tHOLD (WIN + CTRL) + T\n"
-        "Hide Task Bar\t\tHOLD (WIN) + X\n"
-        "\n"
-        "IF MOUSE SCROLL IS CHECKED:\n"
-        "Scroll Up/Down\t\tHOLD (WIN + CTRL) + MOUSE WHEEL\n"
-        "\t\t\tHOLD (WIN + ALT)  + LFT/RGT CLICK\n"
-        "\n"
-        "Scroll Left/Right\t\tHOLD (WIN + ALT)  + MOUSE WHEEL\n"
-        "\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n";
     choose(tabrin, kHelp, "Help");
-    MessageBoxSeen box = expectBox(tabrin, ":: TabrIN Keys Help ::", help, "Help");
+    MessageBoxSeen box = expectBox(tabrin, ":: TabrIN Keys Help ::", kHelpText, "Help");
     answer(box.window, IDOK);
 
     choose(tabrin, kAbout, "About...");
@@ -389,19 +391,7 @@ E2E_CASE("tray.help_names_a_combination_held_elsewhere") {
     tabrin.startReady(exeDir, cwd);
     choose(tabrin, kHelp, "Help");
     const std::string help =
-        "Resize Window\t\tHOLD (WIN + ALT) + ARROWS\n"
-        "Scroll Window\t\tHOLD (WIN + CTRL) + ARROWS\n"
-        "Center Window\t\tHOLD (WIN + CTRL) + T\n"
-        "Hide Task Bar\t\tHOLD (WIN) + X\n"
-        "\n"
-        "IF MOUSE SCROLL IS CHECKED:\n"
-        "Scroll Up/Down\t\tHOLD (WIN + CTRL) + MOUSE WHEEL\n"
-        "\t\t\tHOLD (WIN + ALT)  + LFT/RGT CLICK\n"
-        "\n"
-        "Scroll Left/Right\t\tHOLD (WIN + ALT)  + MOUSE WHEEL\n"
-        "\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n"
-        "\n"
-        "Not available (used by another program): WIN + X\n";
+        std::string(kHelpText) + "\nNot available (used by another program): WIN + X\n";
     answer(expectBox(tabrin, ":: TabrIN Keys Help ::", help, "Help").window, IDOK);
 
     // The other nine are Tabrin's and work.

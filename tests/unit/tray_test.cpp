@@ -301,6 +301,8 @@ TEST(TrayIcon, TheUsersWindowGetsTheForegroundBack) {
         {"Help", "", 30, IDOK, nullptr, boxLeavesTabrinInFront, true},
         {"About...", "", 40, IDOK, nullptr, boxLeavesTabrinInFront, true},
         {"Exit answered No", "", 102, IDNO, nullptr, boxLeavesTabrinInFront, true},
+        {"a box closing leaves no window in front", "", 30, IDOK, nullptr,
+         [](TrayDesk& d) { d.focus(kNoWindow); }, true},
         {"the user clicked another window", "", 0, 0,
          [](TrayDesk& d) { d.focus(d.addWindow("Browser", {0, 0, 50, 50})); }, nullptr, false},
         {"the window closed meanwhile", "", 0, 0, [](TrayDesk& d) { d.removeWindow(d.other); },
