@@ -58,6 +58,7 @@ LResult mainWindowProc(WindowHandle window, unsigned message, WParam wParam, LPa
         return 0;
     case WM_HOTKEY: return onHotkey(static_cast<int>(wParam));
     case WM_DISPLAYCHANGE: onDisplayChange(); return 0;
+    case WM_TIMER: return onTrayTimer(wParam);
     case kTrayCallbackMessage: return onTrayMessage(wParam, lParam);
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -26,13 +26,20 @@ const Hotkey kHotkeys[10] = {
     {kHotkeyMoveLeft, kWinCtrl, VK_LEFT},    {kHotkeyMoveRight, kWinCtrl, VK_RIGHT},
 };
 
+bool hotkeyRefused[10] = {};
+
 void registerHotkeys() {
-    // A combination another program holds is simply never delivered. Windows Vista does not
-    // know MOD_NOREPEAT: should it refuse the flag, a repeating combination beats none.
-    for (const Hotkey& hotkey : kHotkeys)
-        if (!RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers, hotkey.key) &&
-            (hotkey.modifiers & MOD_NOREPEAT))
-            RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers & ~MOD_NOREPEAT, hotkey.key);
+    // A combination another program holds is never delivered; the help box names it. Windows
+    // Vista does not know MOD_NOREPEAT: should it refuse the flag, a repeating combination
+    // beats none, and only a refusal of the plain combination counts.
+    for (int i = 0; i < 10; ++i) {
+        const Hotkey& hotkey = kHotkeys[i];
+        bool registered = RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers, hotkey.key);
+        if (!registered && (hotkey.modifiers & MOD_NOREPEAT))
+            registered = RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers & ~MOD_NOREPEAT,
+                                        hotkey.key);
+        hotkeyRefused[i] = !registered;
+    }
 }
 
 void unregisterHotkeys() {

@@ -23,7 +23,14 @@
     X(TPM_BOTTOMALIGN) X(TPM_NONOTIFY) X(TPM_RETURNCMD) X(MB_OK) X(MB_YESNO)                 \
     X(MB_ICONQUESTION) X(MB_SETFOREGROUND) X(MB_TOPMOST) X(MUTEX_ALL_ACCESS)                 \
     X(ERROR_ALREADY_EXISTS) X(COLOR_BACKGROUND) X(WM_SETTINGCHANGE) X(WM_DISPLAYCHANGE)        \
-    X(MOD_NOREPEAT) X(DWMWA_CLOAKED) X(S_OK)
+    X(MOD_NOREPEAT) X(DWMWA_CLOAKED) X(S_OK) X(WM_NULL) X(WM_TIMER) X(NIM_MODIFY)              \
+    X(MSGFLT_ALLOW) X(ERROR_FILE_NOT_FOUND) X(ERROR_PATH_NOT_FOUND) X(ERROR_ACCESS_DENIED)   \
+    X(ERROR_FILE_EXISTS) X(ERROR_DISK_FULL) X(ERROR_UNABLE_TO_MOVE_REPLACEMENT)              \
+    X(GENERIC_WRITE) X(CREATE_NEW) X(CREATE_ALWAYS) X(FILE_ATTRIBUTE_READONLY)               \
+    X(FILE_ATTRIBUTE_HIDDEN) X(FILE_ATTRIBUTE_SYSTEM) X(FILE_ATTRIBUTE_DIRECTORY)            \
+    X(FILE_ATTRIBUTE_ARCHIVE) X(FILE_ATTRIBUTE_NORMAL) X(INVALID_FILE_ATTRIBUTES)            \
+    X(MOVEFILE_REPLACE_EXISTING) X(MOVEFILE_WRITE_THROUGH) X(REPLACEFILE_IGNORE_MERGE_ERRORS) \
+    X(IMAGE_ICON) X(LR_DEFAULTCOLOR) X(SM_CXSMICON) X(SM_CYSMICON)
 
 #define TABRIN_OURS(name) static_cast<long long>(platform::name),
 constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
@@ -74,6 +81,7 @@ HWND toHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 WindowHandle fromHwnd(HWND window) { return reinterpret_cast<WindowHandle>(window); }
 HMENU toHmenu(MenuHandle menu) { return reinterpret_cast<HMENU>(menu); }
 HINSTANCE toHinstance(InstanceHandle instance) { return reinterpret_cast<HINSTANCE>(instance); }
+HANDLE toHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 // The one window class and the one hook of the program call into the logic through these.
 WindowProc windowProc = nullptr;
@@ -255,6 +263,34 @@ bool Shell_NotifyIconA(unsigned message, NotifyIconData* data) {
 
 unsigned RegisterWindowMessageA(const char* name) { return ::RegisterWindowMessageA(name); }
 
+bool ChangeWindowMessageFilterEx(WindowHandle window, unsigned message, std::uint32_t action,
+                                 void* changeFilter) {
+    // Looked up on each call: it is made once per shell start, and a function-local static
+    // would bring in the thread-safe initialisation guards.
+    using Function = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    const Function function = reinterpret_cast<Function>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")));
+    return function && function(toHwnd(window), message, action, changeFilter) != FALSE;
+}
+
+int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+IconHandle LoadImageA(InstanceHandle instance, int resource, unsigned type, int cx, int cy,
+                      unsigned flags) {
+    return reinterpret_cast<IconHandle>(
+        ::LoadImageA(toHinstance(instance), MAKEINTRESOURCEA(resource), type, cx, cy, flags));
+}
+
+bool DestroyIcon(IconHandle icon) { return ::DestroyIcon(reinterpret_cast<HICON>(icon)) != FALSE; }
+
+std::uintptr_t SetTimer(WindowHandle window, std::uintptr_t id, unsigned elapse, void* timerProc) {
+    return ::SetTimer(toHwnd(window), id, elapse, reinterpret_cast<TIMERPROC>(timerProc));
+}
+
+bool KillTimer(WindowHandle window, std::uintptr_t id) {
+    return ::KillTimer(toHwnd(window), id) != FALSE;
+}
+
 MenuHandle CreatePopupMenu() { return reinterpret_cast<MenuHandle>(::CreatePopupMenu()); }
 
 bool AppendMenuA(MenuHandle menu, unsigned flags, std::uintptr_t idOrSubmenu, const char* label) {
@@ -333,6 +369,68 @@ char* GetModuleFileNameUtf8(InstanceHandle instance) {
     }
     std::free(wide);
     return utf8;
+}
+
+std::uint32_t GetFileAttributesUtf8(const char* path) {
+    wchar_t* wide = widen(path);
+    const DWORD attributes = wide ? ::GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    std::free(wide);
+    return attributes;
+}
+
+FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t share,
+                          void* security, std::uint32_t disposition, std::uint32_t flagsAndAttributes,
+                          FileHandle templateFile) {
+    wchar_t* wide = widen(path);
+    HANDLE file = wide ? ::CreateFileW(wide, access, share,
+                                       static_cast<SECURITY_ATTRIBUTES*>(security), disposition,
+                                       flagsAndAttributes, toHandle(templateFile))
+                       : INVALID_HANDLE_VALUE;
+    std::free(wide);
+    return reinterpret_cast<FileHandle>(file);
+}
+
+bool WriteFile(FileHandle file, const void* buffer, std::uint32_t count, std::uint32_t* written,
+               void* overlapped) {
+    DWORD done = 0;
+    const BOOL ok = ::WriteFile(toHandle(file), buffer, count, &done,
+                                static_cast<OVERLAPPED*>(overlapped));
+    if (written) *written = done;
+    return ok != FALSE;
+}
+
+bool FlushFileBuffers(FileHandle file) { return ::FlushFileBuffers(toHandle(file)) != FALSE; }
+
+bool CloseHandle(FileHandle file) { return ::CloseHandle(toHandle(file)) != FALSE; }
+
+bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char* backup,
+                     std::uint32_t flags, void* exclude, void* reserved) {
+    wchar_t* wideReplaced = widen(replaced);
+    wchar_t* wideReplacement = widen(replacement);
+    wchar_t* wideBackup = backup ? widen(backup) : nullptr;
+    const bool ok = wideReplaced && wideReplacement && (!backup || wideBackup) &&
+                    ::ReplaceFileW(wideReplaced, wideReplacement, wideBackup, flags, exclude,
+                                   reserved) != FALSE;
+    std::free(wideReplaced);
+    std::free(wideReplacement);
+    std::free(wideBackup);
+    return ok;
+}
+
+bool MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags) {
+    wchar_t* wideExisting = widen(existing);
+    wchar_t* wideNew = widen(newName);
+    const bool ok = wideExisting && wideNew && ::MoveFileExW(wideExisting, wideNew, flags) != FALSE;
+    std::free(wideExisting);
+    std::free(wideNew);
+    return ok;
+}
+
+bool DeleteFileUtf8(const char* path) {
+    wchar_t* wide = widen(path);
+    const bool ok = wide && ::DeleteFileW(wide) != FALSE;
+    std::free(wide);
+    return ok;
 }
 
 std::FILE* OpenFileUtf8(const char* path, const char* mode) {
@@ -417,6 +515,12 @@ LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LPara
 bool SendNotifyMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
     return ::SendNotifyMessageA(toHwnd(window), message, wParam, lParam) != FALSE;
 }
+
+bool PostMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    return ::PostMessageA(toHwnd(window), message, wParam, lParam) != FALSE;
+}
+
+bool IsWindow(WindowHandle window) { return ::IsWindow(toHwnd(window)) != FALSE; }
 
 void PostQuitMessage(int exitCode) { ::PostQuitMessage(exitCode); }
 

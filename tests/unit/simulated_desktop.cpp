@@ -2,8 +2,11 @@
 #include "simulated_desktop.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "test_support.h"
 
@@ -60,7 +63,9 @@ Rect enlarged(const Rect& r, int by) {
     return Rect{r.left - by, r.top - by, r.right + by, r.bottom + by};
 }
 
-const char* flagName(unsigned message) { return message == NIM_ADD ? "ADD" : "DELETE"; }
+const char* flagName(unsigned message) {
+    return message == NIM_ADD ? "ADD" : message == NIM_MODIFY ? "MODIFY" : "DELETE";
+}
 
 bool findItem(MenuHandle menu, unsigned id, SimulatedDesktop::MenuItem** found) {
     auto it = desk().menus.find(menu);
@@ -76,7 +81,40 @@ bool findItem(MenuHandle menu, unsigned id, SimulatedDesktop::MenuItem** found) 
     return false;
 }
 
+enum class Kind { Missing, File, Folder };
+
+Kind kindOf(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return Kind::Missing;
+    return S_ISDIR(info.st_mode) ? Kind::Folder : Kind::File;
+}
+
+std::uint32_t marksOf(const std::string& path) {
+    auto it = desk().fileMarks.find(path);
+    return it == desk().fileMarks.end() ? 0 : it->second;
+}
+
+bool failWith(std::uint32_t error) {
+    desk().lastError = error;
+    return false;
+}
+
+// A file's name, marks and flush state go to its new path, as a rename on one volume does.
+void renameFile(const std::string& from, const std::string& to) {
+    std::rename(from.c_str(), to.c_str());
+    desk().fileMarks[to] = marksOf(from);
+    desk().fileMarks.erase(from);
+    desk().unflushed.erase(to);
+    if (desk().unflushed.erase(from)) desk().unflushed.insert(to);
+}
+
 }  // namespace
+
+void SimulatedDesktop::powerCut() {
+    for (const std::string& path : unflushed)
+        if (kindOf(path) == Kind::File) truncate(path.c_str(), 0);
+    unflushed.clear();
+}
 
 SimulatedDesktop::SimulatedDesktop() {
     current = this;
@@ -87,7 +125,10 @@ SimulatedDesktop::SimulatedDesktop() {
     addMonitor(Rect{0, 0, 1920, 1080});
 }
 
-SimulatedDesktop::~SimulatedDesktop() { current = nullptr; }
+SimulatedDesktop::~SimulatedDesktop() {
+    for (auto& open : openFiles) std::fclose(open.second.file);  // a handle the code under test leaked
+    current = nullptr;
+}
 
 SimulatedDesktop::WindowHandle SimulatedDesktop::addWindow(const std::string& title, Rect rect,
                                                            bool isVisible,
@@ -186,8 +227,25 @@ bool SimulatedDesktop::isChecked(MenuHandle menu, unsigned id) const {
 void SimulatedDesktop::restartExplorer() {
     trayIcons.clear();
     const unsigned message = RegisterWindowMessageA("TaskbarCreated");
-    for (WindowHandle window : std::vector<WindowHandle>(zOrder))
-        if (windows.count(window) && windows[window].proc) send(window, message, 0, 0);
+    for (WindowHandle window : std::vector<WindowHandle>(zOrder)) {
+        if (!windows.count(window) || !windows[window].proc) continue;
+        if (elevated && !messagesAllowed.count({window, message})) continue;
+        send(window, message, 0, 0);
+    }
+}
+
+void SimulatedDesktop::passTime(unsigned ms) {
+    const unsigned long long end = now + ms;
+    for (;;) {
+        auto next = std::min_element(timers.begin(), timers.end(),
+                                     [](const Timer& a, const Timer& b) { return a.due < b.due; });
+        if (next == timers.end() || next->due > end) break;
+        now = next->due;
+        next->due += next->interval;
+        const Timer fired = *next;  // the handler may kill or replace it
+        send(fired.window, WM_TIMER, fired.id, 0);
+    }
+    now = end;
 }
 
 void SimulatedDesktop::post(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
@@ -445,12 +503,59 @@ bool UnhookWindowsHookEx(HookHandle hook) {
 bool Shell_NotifyIconA(unsigned message, NotifyIconData* data) {
     desk().calls.push_back(std::string("Shell_NotifyIconA ") + flagName(message));
     auto& icons = desk().trayIcons;
+    const bool busy = desk().now < desk().shellBusyUntil;
     if (message == NIM_ADD) {
-        if (icons.count(data->uID)) return false;
+        desk().iconAdds.push_back(desk().now);
+        if (busy || icons.count(data->uID)) return false;
+        icons[data->uID] = *data;
+        if (desk().addsTimingOut > 0) return --desk().addsTimingOut, false;
+        return true;
+    }
+    if (message == NIM_MODIFY) {
+        if (busy || !icons.count(data->uID)) return false;
         icons[data->uID] = *data;
         return true;
     }
     if (message == NIM_DELETE) return icons.erase(data->uID) == 1;
+    return false;
+}
+
+bool ChangeWindowMessageFilterEx(WindowHandle window, unsigned message, std::uint32_t action,
+                                 void*) {
+    if (!desk().hasMessageFilterEx || !find(window)) return false;
+    if (action == MSGFLT_ALLOW) desk().messagesAllowed.insert({window, message});
+    return true;
+}
+
+int GetSystemMetrics(int index) {
+    return index == SM_CXSMICON || index == SM_CYSMICON ? desk().smallIconSize : 0;
+}
+
+IconHandle LoadImageA(InstanceHandle, int resource, unsigned type, int cx, int cy, unsigned) {
+    if (type != IMAGE_ICON) return nullptr;
+    // Windows picks the closest image of the group and scales it to exactly cx by cy.
+    IconHandle icon = newHandle<IconHandle>();
+    desk().icons[icon] = SimulatedDesktop::Icon{resource, cx, cy};
+    return icon;
+}
+
+bool DestroyIcon(IconHandle icon) { return desk().icons.erase(icon) == 1; }
+
+std::uintptr_t SetTimer(WindowHandle window, std::uintptr_t id, unsigned elapse, void*) {
+    if (!find(window)) return 0;
+    KillTimer(window, id);  // the same identifier replaces the timer
+    desk().timers.push_back(SimulatedDesktop::Timer{window, id, elapse, desk().now + elapse});
+    return id;
+}
+
+bool KillTimer(WindowHandle window, std::uintptr_t id) {
+    auto& timers = desk().timers;
+    for (auto it = timers.begin(); it != timers.end(); ++it) {
+        if (it->window == window && it->id == id) {
+            timers.erase(it);
+            return true;
+        }
+    }
     return false;
 }
 
@@ -490,6 +595,8 @@ long CheckMenuItem(MenuHandle menu, unsigned id, unsigned check) {
 int TrackPopupMenu(MenuHandle menu, unsigned flags, int x, int y, int, WindowHandle owner,
                    const Rect*) {
     desk().popups.push_back(SimulatedDesktop::Popup{menu, flags, x, y, owner, desk().foreground});
+    // Windows leaves the foreground where the menu found it (or where the user's click put it).
+    if (desk().whileMenuOpen) desk().whileMenuOpen();
     if (desk().menuChoices.empty()) return 0;
     const int choice = desk().menuChoices.front();
     desk().menuChoices.pop_front();
@@ -510,6 +617,7 @@ bool SetForegroundWindow(WindowHandle window) {
 int MessageBoxA(WindowHandle owner, const char* text, const char* caption, unsigned type) {
     desk().calls.push_back("MessageBoxA");
     desk().boxes.push_back(SimulatedDesktop::Box{owner, text, caption, type});
+    if (desk().whileBoxOpen) desk().whileBoxOpen();
     if (!desk().boxAnswers.empty()) {
         const int answer = desk().boxAnswers.front();
         desk().boxAnswers.pop_front();
@@ -549,10 +657,127 @@ char* GetModuleFileNameUtf8(InstanceHandle) {
 
 std::FILE* OpenFileUtf8(const char* path, const char* mode) {
     desk().calls.push_back(std::string("OpenFile ") + mode);
+    const bool writes = std::strpbrk(mode, "wa+") != nullptr;
+    // CREATE_ALWAYS, which "w" uses, refuses a hidden or system file; nothing writes a read-only one.
+    if (writes && (marksOf(path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                     FILE_ATTRIBUTE_SYSTEM)))
+        return nullptr;
+    if (writes) desk().unflushed.insert(path);
     std::string hostMode;
     for (const char* c = mode; *c; ++c)
         if (*c != 't') hostMode += *c;  // text mode is the only mode on the host
     return std::fopen(path, hostMode.c_str());
+}
+
+std::uint32_t GetFileAttributesUtf8(const char* path) {
+    switch (kindOf(path)) {
+    case Kind::Missing: desk().lastError = ERROR_FILE_NOT_FOUND; return INVALID_FILE_ATTRIBUTES;
+    case Kind::Folder: return FILE_ATTRIBUTE_DIRECTORY | marksOf(path);
+    case Kind::File: break;
+    }
+    return FILE_ATTRIBUTE_ARCHIVE | marksOf(path);
+}
+
+FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t, void*,
+                          std::uint32_t disposition, std::uint32_t flagsAndAttributes, FileHandle) {
+    desk().calls.push_back("CreateFile");
+    const Kind kind = kindOf(path);
+    const std::uint32_t marks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    bool refused = !(access & GENERIC_WRITE) || kind == Kind::Folder;
+    if (disposition == CREATE_NEW && kind != Kind::Missing) {
+        desk().lastError = ERROR_FILE_EXISTS;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (disposition == CREATE_ALWAYS && kind == Kind::File) {
+        // An existing hidden or system file must be asked for with those marks.
+        const std::uint32_t existing = marksOf(path);
+        refused = refused || (existing & FILE_ATTRIBUTE_READONLY) ||
+                  (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) &
+                   ~flagsAndAttributes) != 0;
+    } else if (disposition != CREATE_NEW && disposition != CREATE_ALWAYS) {
+        refused = true;
+    }
+    if (refused || (kind == Kind::Missing && desk().refuseNewFiles)) {
+        desk().lastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    std::FILE* file = std::fopen(path, "wb");
+    if (!file) {
+        desk().lastError = ERROR_PATH_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (kind == Kind::Missing) desk().fileMarks[path] = flagsAndAttributes & marks;
+    desk().unflushed.insert(path);
+    FileHandle handle = newHandle<FileHandle>();
+    desk().openFiles[handle] = SimulatedDesktop::OpenFile{file, path};
+    return handle;
+}
+
+bool WriteFile(FileHandle file, const void* buffer, std::uint32_t count, std::uint32_t* written,
+               void*) {
+    auto it = desk().openFiles.find(file);
+    *written = 0;
+    if (it == desk().openFiles.end()) return failWith(6);  // ERROR_INVALID_HANDLE
+    const std::uint32_t room = desk().diskFull ? count / 2 : count;
+    *written = static_cast<std::uint32_t>(std::fwrite(buffer, 1, room, it->second.file));
+    desk().unflushed.insert(it->second.path);
+    return room == count || failWith(ERROR_DISK_FULL);
+}
+
+bool FlushFileBuffers(FileHandle file) {
+    auto it = desk().openFiles.find(file);
+    if (it == desk().openFiles.end()) return failWith(6);
+    std::fflush(it->second.file);
+    desk().unflushed.erase(it->second.path);
+    return true;
+}
+
+bool CloseHandle(FileHandle file) {
+    auto it = desk().openFiles.find(file);
+    if (it == desk().openFiles.end()) return failWith(6);
+    std::fclose(it->second.file);
+    desk().openFiles.erase(it);
+    return true;
+}
+
+bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char*, std::uint32_t,
+                     void*, void*) {
+    desk().calls.push_back("ReplaceFile");
+    if (kindOf(replaced) != Kind::File || kindOf(replacement) != Kind::File)
+        return failWith(kindOf(replaced) == Kind::Folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
+    // The caller needs write access to the file it replaces.
+    if (marksOf(replaced) & FILE_ATTRIBUTE_READONLY) return failWith(ERROR_ACCESS_DENIED);
+    if (desk().replaceLosesOriginal) {
+        std::remove(replaced);
+        desk().fileMarks.erase(replaced);
+        return failWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    }
+    // The replacement keeps its own attributes: the replaced file's do not carry over.
+    renameFile(replacement, replaced);
+    return true;
+}
+
+bool MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags) {
+    desk().calls.push_back("MoveFileEx");
+    if (kindOf(existing) != Kind::File) return failWith(ERROR_FILE_NOT_FOUND);
+    const Kind target = kindOf(newName);
+    if (target == Kind::Folder) return failWith(ERROR_ACCESS_DENIED);
+    if (target == Kind::File && !(flags & MOVEFILE_REPLACE_EXISTING))
+        return failWith(ERROR_ALREADY_EXISTS);
+    if (target == Kind::File && (marksOf(newName) & FILE_ATTRIBUTE_READONLY))
+        return failWith(ERROR_ACCESS_DENIED);
+    renameFile(existing, newName);
+    return true;
+}
+
+bool DeleteFileUtf8(const char* path) {
+    if (kindOf(path) != Kind::File)
+        return failWith(kindOf(path) == Kind::Folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
+    if (marksOf(path) & FILE_ATTRIBUTE_READONLY) return failWith(ERROR_ACCESS_DENIED);
+    std::remove(path);
+    desk().fileMarks.erase(path);
+    desk().unflushed.erase(path);
+    return true;
 }
 
 unsigned short RegisterClassA(const WindowClass* windowClass) {
@@ -616,6 +841,14 @@ bool SendNotifyMessageA(WindowHandle window, unsigned message, WParam wParam, LP
     desk().send(window, message, wParam, lParam);  // our thread's window: handled at once
     return true;
 }
+
+bool PostMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    if (!find(window)) return false;
+    desk().post(window, message, wParam, lParam);
+    return true;
+}
+
+bool IsWindow(WindowHandle window) { return find(window) != nullptr; }
 
 void PostQuitMessage(int exitCode) {
     desk().calls.push_back("PostQuitMessage");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <set>
@@ -88,6 +89,10 @@ public:
     WindowHandle shellWindow = nullptr;  // GetShellWindow
     void focus(WindowHandle window) { foreground = window; }
     Rect rectOf(WindowHandle window) const { return windows.at(window).rect; }
+    std::string title(WindowHandle window) const {
+        auto it = windows.find(window);
+        return it == windows.end() ? "<no window>" : it->second.title;
+    }
     bool visible(WindowHandle window) const { return windows.at(window).visible; }
     unsigned lastPositionFlags(WindowHandle window) const {
         return windows.at(window).lastPositionFlags;
@@ -138,7 +143,38 @@ public:
 
     // Tray
     std::map<unsigned, platform::NotifyIconData> trayIcons;  // by uID
-    void restartExplorer();  // icons gone, "TaskbarCreated" sent to every top-level window
+    // Icons gone, "TaskbarCreated" sent to every top-level window; to an elevated program's
+    // windows only where ChangeWindowMessageFilterEx let it through.
+    void restartExplorer();
+    unsigned long long shellBusyUntil = 0;  // NIM_ADD and NIM_MODIFY fail before this time
+    int addsTimingOut = 0;                  // the next adds go in but report failure
+    std::vector<unsigned long long> iconAdds;  // the time of each NIM_ADD
+    bool elevated = false;
+    bool hasMessageFilterEx = true;  // false: Windows Vista, before the function existed
+    std::set<std::pair<WindowHandle, unsigned>> messagesAllowed;
+
+    // Icons loaded with LoadImageA and not destroyed, with the size they were loaded at.
+    struct Icon {
+        int resource;
+        int cx, cy;
+    };
+    std::map<platform::IconHandle, Icon> icons;
+    int smallIconSize = 16;  // SM_CXSMICON: 16 at 100 %, 20 at 125 %, 24 at 150 %, 32 at 200 %
+
+    // Time: timers fire WM_TIMER as their intervals pass.
+    struct Timer {
+        WindowHandle window;
+        std::uintptr_t id;
+        unsigned interval;
+        unsigned long long due;
+    };
+    std::vector<Timer> timers;
+    unsigned long long now = 0;  // ms
+    void passTime(unsigned ms);
+
+    // Run while a menu or a box is open, as the user or the system would act meanwhile.
+    std::function<void()> whileMenuOpen;
+    std::function<void()> whileBoxOpen;
 
     // Menus: TrackPopupMenu answers from chooseFromMenu, 0 (dismissed) when none is queued.
     const std::vector<MenuItem>& itemsOf(MenuHandle menu) const { return menus.at(menu); }
@@ -150,6 +186,21 @@ public:
     // Message boxes: answered from answerBox, else IDOK (MB_OK) or IDNO (MB_YESNO).
     void answerBox(int answer) { boxAnswers.push_back(answer); }
     std::vector<Box> boxes;
+
+    // Files: the bytes live in the host's files; the marks Linux has no place for (read-only,
+    // hidden, system) live here, by path, and are obeyed the way Windows obeys them.
+    std::map<std::string, std::uint32_t> fileMarks;
+    bool refuseNewFiles = false;        // the folder lets files be changed but not created
+    bool diskFull = false;              // WriteFile stores half the bytes and fails
+    bool replaceLosesOriginal = false;  // ReplaceFile deletes the old file, then cannot rename
+    // Files written since their last flush lose their bytes, as after a power cut.
+    void powerCut();
+    struct OpenFile {
+        std::FILE* file;
+        std::string path;
+    };
+    std::map<platform::FileHandle, OpenFile> openFiles;
+    std::set<std::string> unflushed;
 
     // Process
     std::string modulePath;

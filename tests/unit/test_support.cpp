@@ -7,6 +7,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "control/hotkeys.h"
 #include "control/mouse_hook.h"
 #include "control/taskbar.h"
 #include "platform/session.h"
@@ -25,6 +26,8 @@ void resetTabrinState() {
     mouseHook = nullptr;
     mainMenu = stepMenu = settingsMenu = mouseMenu = nullptr;
     taskbarCreatedMessage = 0;
+    trayIconImage = nullptr;
+    for (bool& refused : hotkeyRefused) refused = false;
 }
 
 TempFolder::TempFolder() {
