@@ -31,12 +31,14 @@ set(_tabrin_wine_include /usr/include/wine/wine)
 # Wine's headers stand in for the Windows SDK and libc++'s for Microsoft's standard library
 # (first, as its headers include the C library's with #include_next; the program uses only
 # its header-only parts, so no libc++ library is linked).
-# The prelude renames inline helpers of Wine's winnt.h that clash with clang's builtins.
+# msvc-check/sdk adds to Wine's headers what the Windows SDK has and they lack; the prelude
+# renames inline helpers of Wine's winnt.h that clash with clang's builtins.
 string(JOIN " " _tabrin_flags
   --target=${TABRIN_MSVC_ARCH}-pc-windows-msvc
   -DWINE_UNICODE_NATIVE
   -D_LIBCPP_NO_AUTO_LINK
   -imsvc /usr/lib/llvm-14/include/c++/v1
+  -imsvc ${_tabrin_here}/sdk
   -imsvc ${_tabrin_wine_include}/msvcrt
   -imsvc ${_tabrin_wine_include}/windows
   /FI${_tabrin_here}/wine_prelude.h)
