@@ -21,7 +21,7 @@ void bringUp(WindowHandle window) {
     mainWindow = window;
     loadSettings();
     registerHotkeys();
-    if (settings.enablemousescroll) installMouseHook();
+    if (settings.enablemousescroll) startMouseGestures();
     buildMenus();
     addTrayIcon();
     refreshMenuChecks();
@@ -29,7 +29,7 @@ void bringUp(WindowHandle window) {
 
 void takeDown() {
     unregisterHotkeys();
-    removeMouseHook();
+    stopMouseGestures();
     removeTrayIcon();
     PostQuitMessage(0);
 }
@@ -57,6 +57,8 @@ LResult mainWindowProc(WindowHandle window, unsigned message, WParam wParam, LPa
         return 0;
     case WM_HOTKEY: return onHotkey(static_cast<int>(wParam));
     case kTrayCallbackMessage: return onTrayMessage(wParam, lParam);
+    case WM_INPUT: onRawInput(lParam); break;  // DefWindowProc still has to clean up after it
+    case kMouseHookMessage: return onMouseHookMessage(wParam);
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -20,7 +20,10 @@
     X(MF_UNCHECKED) X(MF_CHECKED) X(MF_POPUP) X(MF_SEPARATOR) X(TPM_RIGHTALIGN)              \
     X(TPM_BOTTOMALIGN) X(TPM_NONOTIFY) X(TPM_RETURNCMD) X(MB_OK) X(MB_YESNO)                 \
     X(MB_ICONQUESTION) X(MB_SETFOREGROUND) X(MB_TOPMOST) X(MUTEX_ALL_ACCESS)                 \
-    X(ERROR_ALREADY_EXISTS) X(COLOR_BACKGROUND)
+    X(ERROR_ALREADY_EXISTS) X(COLOR_BACKGROUND) X(WM_INPUT) X(WM_APP) X(XBUTTON1) X(XBUTTON2)   \
+    X(VK_LCONTROL) X(VK_RCONTROL) X(VK_LMENU) X(VK_RMENU) X(INPUT_KEYBOARD)                  \
+    X(KEYEVENTF_KEYUP) X(RIDEV_REMOVE) X(RIDEV_INPUTSINK) X(RID_INPUT) X(RIM_TYPEKEYBOARD)   \
+    X(RI_KEY_BREAK) X(VK_LBUTTON) X(VK_RBUTTON) X(VK_MBUTTON) X(VK_XBUTTON1) X(VK_XBUTTON2)
 
 #define TABRIN_OURS(name) static_cast<long long>(platform::name),
 constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
@@ -50,6 +53,16 @@ static_assert(offsetof(platform::MouseEvent, mouseData) == offsetof(MSLLHOOKSTRU
 static_assert(offsetof(platform::MouseEvent, dwExtraInfo) == offsetof(MSLLHOOKSTRUCT, dwExtraInfo),
               "MouseEvent layout");
 static_assert(sizeof(platform::Rect) == sizeof(RECT), "Rect layout");
+static_assert(sizeof(platform::RawInputDevice) == sizeof(RAWINPUTDEVICE), "RawInputDevice layout");
+static_assert(offsetof(platform::RawInputDevice, hwndTarget) == offsetof(RAWINPUTDEVICE, hwndTarget),
+              "RawInputDevice layout");
+static_assert(sizeof(platform::RawInputHeader) == sizeof(RAWINPUTHEADER), "RawInputHeader layout");
+static_assert(offsetof(platform::RawKeyboardInput, keyboard) == offsetof(RAWINPUT, data.keyboard),
+              "RawKeyboardInput layout");
+static_assert(offsetof(platform::RawKeyboardInput, keyboard.VKey) ==
+                  offsetof(RAWINPUT, data.keyboard.VKey),
+              "RawKeyboardInput layout");
+static_assert(sizeof(platform::KeyboardInput) == sizeof(KEYBDINPUT), "KeyboardInput layout");
 static_assert(sizeof(platform::Point) == sizeof(POINT), "Point layout");
 
 namespace platform {
@@ -160,7 +173,38 @@ bool UnregisterHotKey(WindowHandle window, int id) {
     return ::UnregisterHotKey(toHwnd(window), id) != FALSE;
 }
 
-short GetKeyState(int key) { return ::GetKeyState(key); }
+short GetAsyncKeyState(int key) { return ::GetAsyncKeyState(key); }
+
+unsigned SendInput(unsigned count, const Input* inputs, int) {
+    // INPUT is a union sized for its mouse member: copy each record into a whole one, and send
+    // them in one call so that nothing comes between them.
+    INPUT native[4];
+    if (count > 4) return 0;
+    for (unsigned i = 0; i < count; ++i) {
+        std::memset(&native[i], 0, sizeof native[i]);
+        native[i].type = inputs[i].type;
+        std::memcpy(&native[i].ki, &inputs[i].ki, sizeof(KEYBDINPUT));
+    }
+    return ::SendInput(count, native, sizeof(INPUT));
+}
+
+bool RegisterRawInputDevices(const RawInputDevice* devices, unsigned count, unsigned size) {
+    return ::RegisterRawInputDevices(reinterpret_cast<const RAWINPUTDEVICE*>(devices), count,
+                                     size) != FALSE;
+}
+
+unsigned GetRawInputData(LParam rawInput, unsigned command, void* data, unsigned* size,
+                         unsigned headerSize) {
+    // RAWINPUT is sized for its largest member; take it whole, hand over what the caller holds.
+    RAWINPUT native;
+    UINT nativeSize = sizeof native;
+    const UINT copied = ::GetRawInputData(reinterpret_cast<HRAWINPUT>(rawInput), command, &native,
+                                          &nativeSize, headerSize);
+    if (copied == static_cast<UINT>(-1)) return copied;
+    const unsigned kept = copied < *size ? copied : *size;
+    std::memcpy(data, &native, kept);
+    return kept;
+}
 
 HookHandle SetWindowsHookExA(int idHook, HookProc proc, InstanceHandle instance,
                              std::uint32_t threadId) {
@@ -350,6 +394,10 @@ LResult DefWindowProcA(WindowHandle window, unsigned message, WParam wParam, LPa
 
 LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
     return ::SendMessageA(toHwnd(window), message, wParam, lParam);
+}
+
+bool PostMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    return ::PostMessageA(toHwnd(window), message, wParam, lParam) != FALSE;
 }
 
 void PostQuitMessage(int exitCode) { ::PostQuitMessage(exitCode); }

@@ -22,6 +22,7 @@ void resetTabrinState() {
     savedWorkArea = platform::Rect{0, 0, 0, 0};
     workAreaRestorePending = false;
     mouseHook = nullptr;
+    gestureState = GestureState{};
     mainMenu = stepMenu = settingsMenu = mouseMenu = nullptr;
     taskbarCreatedMessage = 0;
 }

@@ -147,24 +147,31 @@ TEST(TrayCommands, DismissalHelpAndAboutWriteNothing) {
     }
 }
 
-TEST(TrayCommands, EnabledSavesFirstThenSwitchesTheHook) {
+TEST(TrayCommands, EnabledSavesFirstThenSwitchesTheGestures) {
     TrayDesk desk;
-    installMouseHook();
+    desk.hold({VK_LWIN, VK_MENU});  // a gesture under way: the hook is in place
+    startMouseGestures();
+    ASSERT_EQ(desk.hooksInstalled(), 1);
     desk.calls.clear();
 
     desk.choose(25);
     EXPECT_EQ(desk.hooksInstalled(), 0);
+    EXPECT_EQ(desk.rawKeyboardTarget, nullptr);
     EXPECT_NE(desk.file().find("enablemousescroll=0\n"), std::string::npos);
-    ASSERT_GE(desk.calls.size(), 2u);
-    EXPECT_EQ(desk.calls[0], "OpenFile wt");
-    EXPECT_EQ(desk.calls[1], "UnhookWindowsHookEx");
+    const std::vector<std::string> off = {"OpenFile wt", "RegisterRawInputDevices REMOVE",
+                                          "UnhookWindowsHookEx"};
+    ASSERT_GE(desk.calls.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(desk.calls.begin(), desk.calls.begin() + 3), off);
 
     desk.calls.clear();
-    desk.choose(25);
+    desk.choose(25);  // still held: armed at once
     EXPECT_EQ(desk.hooksInstalled(), 1);
+    EXPECT_EQ(desk.rawKeyboardTarget, mainWindow);
     EXPECT_NE(desk.file().find("enablemousescroll=1\n"), std::string::npos);
-    EXPECT_EQ(desk.calls[0], "OpenFile wt");
-    EXPECT_EQ(desk.calls[1], "SetWindowsHookExA");
+    const std::vector<std::string> on = {"OpenFile wt", "RegisterRawInputDevices",
+                                         "SetWindowsHookExA"};
+    ASSERT_GE(desk.calls.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(desk.calls.begin(), desk.calls.begin() + 3), on);
 }
 
 TEST(TrayCommands, ExitAsksFirstOnlyWhenConfirmExitIsSet) {
