@@ -64,6 +64,9 @@ static_assert(offsetof(platform::RawKeyboardInput, keyboard.VKey) ==
               "RawKeyboardInput layout");
 static_assert(sizeof(platform::KeyboardInput) == sizeof(KEYBDINPUT), "KeyboardInput layout");
 static_assert(sizeof(platform::Point) == sizeof(POINT), "Point layout");
+#ifndef _WIN64
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the first form of NOTIFYICONDATAA");
+#endif
 
 namespace platform {
 
@@ -224,7 +227,9 @@ bool UnhookWindowsHookEx(HookHandle hook) {
 bool Shell_NotifyIconA(unsigned message, NotifyIconData* data) {
     NOTIFYICONDATAA native;
     std::memset(&native, 0, sizeof native);
-    native.cbSize = data->cbSize;
+    // The logic fills the 88-byte first form of the record; a 64-bit build's first form is
+    // larger, so the size the shell is told is that form's size in this build.
+    native.cbSize = data->cbSize == 88 ? NOTIFYICONDATAA_V1_SIZE : data->cbSize;
     native.hWnd = toHwnd(data->hWnd);
     native.uID = data->uID;
     native.uFlags = data->uFlags;

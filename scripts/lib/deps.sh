@@ -3,7 +3,7 @@
 # only costs a few `command -v` and `dpkg -s` calls.
 
 TABRIN_PACKAGES=(cmake make g++ libgtest-dev googletest g++-mingw-w64-i686-posix
-    binutils-mingw-w64-i686 wine wine32:i386 wine64 xvfb xdotool imagemagick python3)
+    binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool imagemagick python3)
 
 tabrin_missing_deps() {
     local missing=()
@@ -13,6 +13,9 @@ tabrin_missing_deps() {
     dpkg -s libgtest-dev >/dev/null 2>&1 || missing+=(libgtest-dev googletest)
     command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686-posix)
     command -v i686-w64-mingw32-objdump >/dev/null || missing+=(binutils-mingw-w64-i686)
+    # 64-bit copies for the end-to-end cases where the kernel cannot run 32-bit programs.
+    command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64-posix)
+    command -v x86_64-w64-mingw32-windres >/dev/null || missing+=(binutils-mingw-w64-x86-64)
     command -v wine >/dev/null || missing+=(wine wine64)
     # Without wine32 32-bit programs do not start at all.
     dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine32:i386)

@@ -2,7 +2,7 @@
 # whose every process joins the "shell" virtual desktop (1024x768, with the
 # taskbar), and clean-up of exactly what was started here.
 #
-# Sourced. Usage:
+# Sourced. Usage (WINE_ENV_ARCH then says which programs run: x86 or x64):
 #   wine_env_start [--use-display]   # --use-display: keep $DISPLAY when it is set
 #   wine ...                          # DISPLAY, WINEPREFIX, WINEDEBUG are exported
 #   wine_env_stop                     # also runs from the EXIT trap set by start
@@ -13,6 +13,34 @@ WINE_ENV_DIR=""
 WINE_ENV_PREFIX=""
 WINE_ENV_XVFB_PID=""
 WINE_ENV_SCREEN=${WINE_ENV_SCREEN:-1024x768}
+WINE_ENV_ARCH=""
+
+# The Windows architecture this machine's Wine runs: x86 where the 32-bit Wine
+# loader starts; x64 where the kernel has no IA-32 emulation (ia32_emulation=0),
+# which refuses every 32-bit program, the loader included. TABRIN_WINE_ARCH
+# overrides the choice.
+wine_env_arch() {
+    if [ -n "${TABRIN_WINE_ARCH:-}" ]; then
+        echo "$TABRIN_WINE_ARCH"
+    elif [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        echo x86
+    else
+        echo x64
+    fi
+}
+
+# On x64, `wine` must be the 64-bit loader: Debian's wrapper always picks the
+# 32-bit one when it is installed, even where it cannot start. A `wine` of our
+# own first on PATH serves every caller, `timeout wine ...` included.
+wine_env_use_arch() {
+    WINE_ENV_ARCH=$(wine_env_arch)
+    [ "$WINE_ENV_ARCH" = x64 ] || return 0
+    mkdir -p "$WINE_ENV_DIR/bin"
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' \
+        >"$WINE_ENV_DIR/bin/wine"
+    chmod +x "$WINE_ENV_DIR/bin/wine"
+    export PATH="$WINE_ENV_DIR/bin:$PATH"
+}
 
 # Starts Xvfb on a free display chosen by the server itself, so parallel runs
 # never fight over a display number.
@@ -38,14 +66,14 @@ wine_env_start_xvfb() {
 wine_env_pristine_prefix() {
     local version cache tmp
     version=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')
-    cache="${TABRIN_WINE_CACHE:-$WINE_ENV_ROOT/build/wine-prefix}/$version-shell-$WINE_ENV_SCREEN"
+    cache="${TABRIN_WINE_CACHE:-$WINE_ENV_ROOT/build/wine-prefix}/$version-$WINE_ENV_ARCH-shell-$WINE_ENV_SCREEN"
     if [ ! -f "$cache/.tabrin-ready" ]; then
         mkdir -p "$(dirname "$cache")"
         tmp=$(mktemp -d "$(dirname "$cache")/.building.XXXXXX")
         echo "wine-env: creating a Wine prefix (once)" >&2
         (
             export WINEPREFIX="$tmp/prefix"
-            wineboot -i >/dev/null 2>&1
+            wine wineboot -i >/dev/null 2>&1
             # Every process of the prefix joins one desktop named "shell": only
             # that name gets a visible taskbar ("Shell_TrayWnd").
             wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
@@ -73,6 +101,7 @@ wine_env_start() {
     export WINEDLLOVERRIDES="mscoree,mshtml="
     WINE_ENV_DIR=$(mktemp -d "${TMPDIR:-/tmp}/tabrin-wine.XXXXXX")
     trap wine_env_stop EXIT
+    wine_env_use_arch
     trap 'exit 130' INT
     trap 'exit 143' TERM
     if [ "$use_display" = 1 ] && [ -n "${DISPLAY:-}" ]; then
