@@ -132,3 +132,146 @@ E2E_CASE("mouse.no_hook_when_disabled_in_file") {
     expectPassedOn(target, spy, kWin | kAlt, "with mouse scrolling off");
     tabrin.closeCleanly();
 }
+
+// The hook is installed only once Win+Ctrl is seen going down: a wheel turn sent 10 ms after the
+// keys must already find it.
+E2E_CASE("mouse.gesture_10ms_after_the_keys") {
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    TestWindow target("Quick target", kStart);
+    target.makeForeground();
+    MouseSpy spy(target.handle());
+    pointAt(kStart);
+    RECT expected = kStart;
+    for (int round = 0; round < 3; ++round) {
+        {
+            HeldKeys keys(kWin | kCtrl, 10);
+            sendMouse(MouseGesture::WheelBackward);
+        }
+        OffsetRect(&expected, 0, -20);
+        target.expectRect(expected, "after Win+Ctrl + wheel backward 10 ms after the keys, round " +
+                                        str(round + 1) + ", the window");
+        pumpFor(100);  // the keys are up: the hook goes
+    }
+    if (spy.summary() != "none") fail("no mouse message reaching the window", spy.summary());
+    tabrin.closeCleanly();
+}
+
+// A button-up goes where its button-down went: a drag begun before the keys ends in the program,
+// a click begun with the keys ends nowhere.
+E2E_CASE("mouse.button_pairs_stay_whole") {
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    TestWindow target("Drag target", kStart);
+    target.makeForeground();
+    MouseSpy spy(target.handle());
+    pointAt(kStart);
+
+    sendMouse(MouseGesture::LeftDown);
+    {
+        HeldKeys keys(kWin | kCtrl);
+        sendMouse(MouseGesture::LeftUp);
+    }
+    waitUntil([&] { return spy.count(WM_LBUTTONUP) > 0; }, kTimeoutMs);
+    if (spy.summary() != "WM_LBUTTONDOWN x1, WM_LBUTTONUP x1")
+        fail("a drag begun before Win+Ctrl to end in the window (WM_LBUTTONDOWN x1, "
+             "WM_LBUTTONUP x1)",
+             spy.summary());
+    target.expectUnchanged(kStart, "after a drag begun before the keys the window");
+
+    spy.reset();
+    {
+        HeldKeys keys(kWin | kCtrl);
+        sendMouse(MouseGesture::LeftDown);
+        target.expectRect(rect(320, 250, 720, 550), "after Win+Ctrl + left button down the window");
+    }
+    sendMouse(MouseGesture::LeftUp);
+    pumpFor(kSettleMs);
+    if (spy.summary() != "none")
+        fail("neither half of a click begun with Win+Ctrl and ended without it", spy.summary());
+
+    // The hook is gone with the gesture: a plain click arrives whole.
+    sendMouse(MouseGesture::LeftClick);
+    waitUntil([&] { return spy.count(WM_LBUTTONUP) > 0; }, kTimeoutMs);
+    if (spy.summary() != "WM_LBUTTONDOWN x1, WM_LBUTTONUP x1")
+        fail("a plain click after the gesture to arrive whole", spy.summary());
+    tabrin.closeCleanly();
+}
+
+namespace {
+
+// Watches a window with a menu bar for menu mode: WM_SYSCOMMAND with SC_KEYMENU, which a lone Alt
+// tap makes DefWindowProc send, and WM_ENTERMENULOOP. Lets the Alt keys reach DefWindowProc (the
+// test window's own procedure drops them) and swallows SC_KEYMENU so the driver never sits in a
+// modal menu loop.
+class MenuModeSpy {
+public:
+    explicit MenuModeSpy(HWND window) : window_(window) {
+        current = this;
+        previous_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&proc)));
+    }
+    ~MenuModeSpy() {
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+        current = nullptr;
+    }
+    MenuModeSpy(const MenuModeSpy&) = delete;
+    MenuModeSpy& operator=(const MenuModeSpy&) = delete;
+    int keyMenus = 0;
+    int menuLoops = 0;
+
+private:
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        switch (message) {
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            return DefWindowProcA(window, message, wParam, lParam);
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) != SC_KEYMENU) break;
+            ++current->keyMenus;
+            return 0;
+        case WM_ENTERMENULOOP:
+            ++current->menuLoops;
+            break;
+        }
+        return CallWindowProcA(current->previous_, window, message, wParam, lParam);
+    }
+    static MenuModeSpy* current;
+    HWND window_;
+    WNDPROC previous_;
+};
+MenuModeSpy* MenuModeSpy::current = nullptr;
+
+}  // namespace
+
+E2E_CASE("mouse.no_menu_mode_after_a_win_alt_click") {
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    TestWindow target("Menu bar target", kStart);
+    HMENU bar = CreateMenu();
+    AppendMenuA(bar, MF_STRING, 1, "&File");
+    SetMenu(target.handle(), bar);
+    target.makeForeground();
+    MenuModeSpy spy(target.handle());
+    pointAt(kStart);
+
+    // First, that the spy can see it: a lone Alt tap puts the window in menu mode.
+    tapKey(VK_MENU);
+    waitUntil([&] { return spy.keyMenus > 0; }, 1000);
+    if (spy.keyMenus != 1) fail("SC_KEYMENU x1 after a lone Alt tap", "x" + str(spy.keyMenus));
+
+    spy.keyMenus = spy.menuLoops = 0;
+    {
+        HeldKeys keys(kWin | kAlt);  // released Alt first, then Win
+        sendMouse(MouseGesture::LeftClick);
+        target.expectRect(rect(300, 270, 700, 570), "after Win+Alt + left click the window");
+    }
+    pumpFor(kSettleMs);
+    if (spy.keyMenus || spy.menuLoops)
+        fail("no menu mode after Win+Alt + click with Alt released first",
+             "SC_KEYMENU x" + str(spy.keyMenus) + ", WM_ENTERMENULOOP x" + str(spy.menuLoops));
+    tabrin.closeCleanly();
+}
