@@ -57,8 +57,9 @@ bool buttonWithheld() {
 // The hook is needed while a combination is held, and until each withheld button-down has had
 // its button-up withheld too.
 void disarmUnlessNeeded() {
-    if (!gestureState.watchingKeys || heldCombination() || buttonWithheld()) return;
-    removeMouseHook();
+    if (!gestureState.watchingKeys || heldCombination()) return;
+    gestureState.combinationHeld = false;
+    if (!buttonWithheld()) removeMouseHook();
 }
 
 // Called by the hook when no combination is held: the gesture is over, and the hook should go.
@@ -107,12 +108,13 @@ void startMouseGestures() {
     gestureState.watchingKeys = registerKeyboard(RIDEV_INPUTSINK, mainWindow);
     // Without raw input nothing would say when to arm: keep the hook rather than lose gestures.
     gestureState.hookAlwaysOn = !gestureState.watchingKeys;
-    if (gestureState.hookAlwaysOn || heldCombination()) installMouseHook();
+    gestureState.combinationHeld = gestureState.watchingKeys && heldCombination();
+    if (gestureState.hookAlwaysOn || gestureState.combinationHeld) installMouseHook();
 }
 
 void stopMouseGestures() {
     if (gestureState.watchingKeys) registerKeyboard(RIDEV_REMOVE, kNoWindow);
-    gestureState.watchingKeys = gestureState.hookAlwaysOn = false;
+    gestureState.watchingKeys = gestureState.hookAlwaysOn = gestureState.combinationHeld = false;
     removeMouseHook();
 }
 
@@ -120,7 +122,8 @@ void onRawInput(LParam lParam) {
     if (!gestureState.watchingKeys) return;
     RawKeyboardInput input;
     unsigned size = sizeof input;
-    if (GetRawInputData(lParam, RID_INPUT, &input, &size, sizeof input.header) < sizeof input ||
+    const unsigned copied = GetRawInputData(lParam, RID_INPUT, &input, &size, sizeof input.header);
+    if (copied == static_cast<unsigned>(-1) || copied < sizeof input ||
         input.header.dwType != RIM_TYPEKEYBOARD)
         return;
     int key = input.keyboard.VKey;
@@ -130,11 +133,13 @@ void onRawInput(LParam lParam) {
 
     if (input.keyboard.Flags & RI_KEY_BREAK) {
         disarmUnlessNeeded();
-    } else if (heldCombination(key)) {
-        // The key state may not show this press yet; the event itself says the key is down.
-        // A hook kept for a withheld button may have been dropped by Windows since, taking the
-        // button-up with it: take a fresh one.
-        if (buttonWithheld()) removeMouseHook();
+    } else if (!gestureState.combinationHeld && heldCombination(key)) {
+        // A new gesture (a held key repeats its key-down: not that). The key state may not show
+        // this press yet; the event itself says the key is down. A hook still kept for a
+        // withheld button may have been dropped by Windows since, taking the button-up with it:
+        // take a fresh one.
+        gestureState.combinationHeld = true;
+        removeMouseHook();
         installMouseHook();
     }
 }

@@ -316,6 +316,25 @@ TEST(MouseHook, ButtonUpsGoWhereTheirDownsWent) {
     }
 }
 
+TEST(MouseHook, KeyRepeatsAndUnreadableInputLeaveTheHookAlone) {
+    RunningTabrin tabrin;
+    tabrin.desk.press(VK_LWIN);
+    tabrin.desk.press(VK_CONTROL);
+    EXPECT_FALSE(tabrin.desk.sendMouse(WM_LBUTTONDOWN));
+    tabrin.desk.calls.clear();
+    for (int i = 0; i < 5; ++i) tabrin.desk.press(VK_CONTROL);  // the keyboard's repeat
+    EXPECT_TRUE(tabrin.desk.calls.empty()) << tabrin.desk.calls.front();
+    tabrin.desk.release(VK_CONTROL);
+    tabrin.desk.release(VK_LWIN);
+    EXPECT_FALSE(tabrin.desk.sendMouse(WM_LBUTTONUP));  // no gap let it through
+
+    tabrin.desk.pumpPosted();
+    ASSERT_FALSE(tabrin.armed());
+    tabrin.desk.hold({VK_LWIN, VK_CONTROL});
+    tabrin.desk.send(mainWindow, WM_INPUT, 1, 0);  // GetRawInputData fails on it
+    EXPECT_FALSE(tabrin.armed());
+}
+
 TEST(MouseHook, TheMaskKeyIsSentOncePerHeldCombinationAndNeverFromTheHook) {
     RunningTabrin tabrin;
     tabrin.desk.press(VK_LWIN);
