@@ -24,6 +24,7 @@ constexpr char kTabrinClass[] = "TabrINWndClass";
 constexpr char kTargetClass[] = "TabrinBenchTarget";
 constexpr DWORD kTimeoutMs = 10000;
 constexpr int kWarmUpMoves = 500;
+constexpr DWORD kSettleMs = 300;
 constexpr int kBusyMoves = 2000;
 constexpr int kProbeHotkeyId = 0xB00;
 constexpr RECT kTargetStart = {100, 100, 500, 400};
@@ -233,6 +234,7 @@ bool timeMovesUnder(const std::string& exe, const char* className, const std::ve
                     int moves, double* ms, ULONGLONG* cpu) {
     Program program(exe, className);
     if (!program.startReady()) return false;
+    pumpFor(kSettleMs);  // the start's last work (the tray icon) done before the timing
     timeMoves(kWarmUpMoves);
     if (!held.empty()) sendKeys(held, false);
     const ULONGLONG before = cpuTime(program.process());
@@ -274,6 +276,7 @@ void benchHook() {
             for (int turn = 0; turn < count; ++turn) {
                 Contender& c = all[(round + chunk) % 2 ? count - 1 - turn : turn];
                 if (c.exe.empty()) {
+                    pumpFor(kSettleMs);  // as long as the others wait after their start
                     timeMoves(kWarmUpMoves);
                     c.ms += timeMoves(perChunk);
                 } else if (!timeMovesUnder(c.exe, c.className, c.held, perChunk, &c.ms, &c.cpu)) {
