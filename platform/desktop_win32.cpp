@@ -54,7 +54,8 @@ static_assert(offsetof(platform::MouseEvent, dwExtraInfo) == offsetof(MSLLHOOKST
               "MouseEvent layout");
 static_assert(sizeof(platform::Rect) == sizeof(RECT), "Rect layout");
 static_assert(sizeof(platform::RawInputDevice) == sizeof(RAWINPUTDEVICE), "RawInputDevice layout");
-static_assert(offsetof(platform::RawInputDevice, hwndTarget) == offsetof(RAWINPUTDEVICE, hwndTarget),
+static_assert(offsetof(platform::RawInputDevice, hwndTarget) ==
+                  offsetof(RAWINPUTDEVICE, hwndTarget),
               "RawInputDevice layout");
 static_assert(sizeof(platform::RawInputHeader) == sizeof(RAWINPUTHEADER), "RawInputHeader layout");
 static_assert(offsetof(platform::RawKeyboardInput, keyboard) == offsetof(RAWINPUT, data.keyboard),

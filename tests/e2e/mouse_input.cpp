@@ -99,8 +99,10 @@ void sendMouse(MouseGesture gesture) {
     case MouseGesture::RightClick:
         return send({mouseInput(MOUSEEVENTF_RIGHTDOWN), mouseInput(MOUSEEVENTF_RIGHTUP)},
                     gestureName(gesture));
-    case MouseGesture::LeftDown: return send({mouseInput(MOUSEEVENTF_LEFTDOWN)}, gestureName(gesture));
-    case MouseGesture::LeftUp: return send({mouseInput(MOUSEEVENTF_LEFTUP)}, gestureName(gesture));
+    case MouseGesture::LeftDown:
+        return send({mouseInput(MOUSEEVENTF_LEFTDOWN)}, gestureName(gesture));
+    case MouseGesture::LeftUp:
+        return send({mouseInput(MOUSEEVENTF_LEFTUP)}, gestureName(gesture));
     }
 }
 
