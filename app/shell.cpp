@@ -3,6 +3,7 @@
 
 #include "control/hotkeys.h"
 #include "control/mouse_hook.h"
+#include "control/taskbar.h"
 #include "platform/session.h"
 #include "settings/settings.h"
 #include "tray/menus.h"
@@ -56,6 +57,8 @@ LResult mainWindowProc(WindowHandle window, unsigned message, WParam wParam, LPa
         SendMessageA(window, WM_CLOSE, 0, 0);
         return 0;
     case WM_HOTKEY: return onHotkey(static_cast<int>(wParam));
+    case WM_DISPLAYCHANGE: onDisplayChange(); return 0;
+    case WM_TIMER: return onTrayTimer(wParam);
     case kTrayCallbackMessage: return onTrayMessage(wParam, lParam);
     case WM_INPUT: onRawInput(lParam); break;  // DefWindowProc still has to clean up after it
     case kMouseHookMessage: return onMouseHookMessage(wParam);

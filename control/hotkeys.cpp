@@ -15,19 +15,31 @@ constexpr unsigned kKeyT = 'T';
 constexpr unsigned kKeyX = 'X';
 }  // namespace
 
-// No MOD_NOREPEAT: a held combination repeats at the keyboard's rate.
+// Moves and resizes repeat at the keyboard's rate while held; centring and the taskbar toggle
+// happen once per press (a held Win+X would flicker the taskbar and refit again and again).
 const Hotkey kHotkeys[10] = {
-    {kHotkeyCenter, kWinCtrl, kKeyT},        {kHotkeyTaskbar, MOD_WIN, kKeyX},
+    {kHotkeyCenter, kWinCtrl | MOD_NOREPEAT, kKeyT},
+    {kHotkeyTaskbar, MOD_WIN | MOD_NOREPEAT, kKeyX},
     {kHotkeyResizeUp, kWinAlt, VK_UP},       {kHotkeyResizeDown, kWinAlt, VK_DOWN},
     {kHotkeyResizeLeft, kWinAlt, VK_LEFT},   {kHotkeyResizeRight, kWinAlt, VK_RIGHT},
     {kHotkeyMoveUp, kWinCtrl, VK_UP},        {kHotkeyMoveDown, kWinCtrl, VK_DOWN},
     {kHotkeyMoveLeft, kWinCtrl, VK_LEFT},    {kHotkeyMoveRight, kWinCtrl, VK_RIGHT},
 };
 
+bool hotkeyRefused[10] = {};
+
 void registerHotkeys() {
-    // A combination another program holds is simply never delivered.
-    for (const Hotkey& hotkey : kHotkeys)
-        RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers, hotkey.key);
+    // A combination another program holds is never delivered; the help box names it. Windows
+    // Vista does not know MOD_NOREPEAT: should it refuse the flag, a repeating combination
+    // beats none, and only a refusal of the plain combination counts.
+    for (int i = 0; i < 10; ++i) {
+        const Hotkey& hotkey = kHotkeys[i];
+        bool registered = RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers, hotkey.key);
+        if (!registered && (hotkey.modifiers & MOD_NOREPEAT))
+            registered = RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers & ~MOD_NOREPEAT,
+                                        hotkey.key);
+        hotkeyRefused[i] = !registered;
+    }
 }
 
 void unregisterHotkeys() {

@@ -24,6 +24,9 @@ struct Hotkey {
 
 // In registration order.
 extern const Hotkey kHotkeys[10];
+// By position in kHotkeys: true when RegisterHotKey refused the combination, which another
+// program (or Windows itself) holds, so it never reaches Tabrin.
+extern bool hotkeyRefused[10];
 
 void registerHotkeys();
 void unregisterHotkeys();

@@ -4,6 +4,7 @@
 #include "control/window_actions.h"
 
 #include <climits>
+#include <cstring>
 
 #include "settings/settings.h"
 
@@ -13,10 +14,36 @@ namespace {
 
 constexpr int kTitleCapacity = 200;
 
-// Coordinates plus a step from the file can leave the int range; the platform gets the nearest.
-int offset(int value, int step) {
-    const long long sum = static_cast<long long>(value) + step;
-    return sum > INT_MAX ? INT_MAX : sum < INT_MIN ? INT_MIN : static_cast<int>(sum);
+// The desktop (Progman, and the WorkerW behind its wallpaper) and the taskbars of the monitors.
+// Longer names come back cut at the buffer's end, so they can never compare equal to these.
+const char* const kShellClasses[] = {"Progman", "WorkerW", "Shell_TrayWnd",
+                                     "Shell_SecondaryTrayWnd"};
+constexpr int kClassCapacity = 32;
+
+// Coordinates plus a step from the file, or a far-off window's width, can leave the int range;
+// the platform gets the nearest.
+int saturate(long long value) {
+    return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+}
+
+int offset(int value, int step) { return saturate(static_cast<long long>(value) + step); }
+
+// Where a span from `start` to `end` begins when centred between `low` and `high`, the
+// remainder halved toward zero. In 64 bits: a far-off window's width alone can overflow.
+int centredStart(int low, int high, int start, int end) {
+    const long long room = static_cast<long long>(high) - low;
+    const long long size = static_cast<long long>(end) - start;
+    return saturate(low + (room - size) / 2);
+}
+
+// The whole rectangle of the monitor holding most of the window, or of the nearest one.
+bool monitorRect(WindowHandle window, Rect* rect) {
+    MonitorInfo info = {};
+    info.cbSize = sizeof info;
+    const MonitorHandle monitor = MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+    if (!monitor || !GetMonitorInfoA(monitor, &info)) return false;
+    *rect = info.rcMonitor;
+    return true;
 }
 
 }  // namespace
@@ -28,8 +55,18 @@ bool isUnnamedIgnored(WindowHandle window) {
     return title[0] == '\0' && settings.ignoreunnamed;
 }
 
+bool isShellWindow(WindowHandle window) {
+    if (window != kNoWindow && window == GetShellWindow()) return true;
+    char name[kClassCapacity];
+    name[0] = '\0';
+    GetClassNameA(window, name, kClassCapacity);
+    for (const char* shell : kShellClasses)
+        if (std::strcmp(name, shell) == 0) return true;
+    return false;
+}
+
 void moveWindowBy(WindowHandle window, int dx, int dy) {
-    if (isUnnamedIgnored(window)) return;
+    if (isUnnamedIgnored(window) || isShellWindow(window)) return;
     Rect r;
     if (!GetWindowRect(window, &r)) return;  // gone, or no window at all
     // MoveWindow with repaint, without waiting for the window's program.
@@ -38,7 +75,7 @@ void moveWindowBy(WindowHandle window, int dx, int dy) {
 }
 
 void resizeWindowBy(WindowHandle window, int dw, int dh) {
-    if (isUnnamedIgnored(window)) return;
+    if (isUnnamedIgnored(window) || isShellWindow(window)) return;
     Rect r;
     if (!GetWindowRect(window, &r)) return;
     // The top-left corner stays; the right and bottom edges move.
@@ -47,13 +84,14 @@ void resizeWindowBy(WindowHandle window, int dw, int dh) {
 }
 
 void centerWindow(WindowHandle window) {
-    if (isUnnamedIgnored(window)) return;
-    Rect d;
+    if (isUnnamedIgnored(window) || isShellWindow(window)) return;
     Rect r;
-    if (!GetWindowRect(GetDesktopWindow(), &d) || !GetWindowRect(window, &r)) return;
-    // Only the desktop's right and bottom count; the taskbar is not taken into account.
-    const int x = (d.right - r.width()) / 2;
-    const int y = (d.bottom - r.height()) / 2;
-    SetWindowPos(window, kNoWindow, x, y, 0, 0,
+    if (!GetWindowRect(window, &r)) return;
+    // Failing that, the desktop window: it covers the primary monitor, from (0,0).
+    Rect m;
+    if (!monitorRect(window, &m) && !GetWindowRect(GetDesktopWindow(), &m)) return;
+    // The whole monitor: the taskbar is not taken into account.
+    SetWindowPos(window, kNoWindow, centredStart(m.left, m.right, r.left, r.right),
+                 centredStart(m.top, m.bottom, r.top, r.bottom), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);
 }

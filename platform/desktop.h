@@ -20,6 +20,8 @@ using CursorHandle = struct CursorTag*;
 using InstanceHandle = struct InstanceTag*;
 using MutexHandle = struct MutexTag*;
 using DeviceContext = struct DeviceContextTag*;
+using MonitorHandle = struct MonitorTag*;
+using FileHandle = struct FileTag*;
 
 constexpr WindowHandle kNoWindow = nullptr;
 
@@ -46,6 +48,14 @@ inline bool operator==(const Rect& a, const Rect& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 inline bool operator!=(const Rect& a, const Rect& b) { return !(a == b); }
+
+// Same layout as MONITORINFO: cbSize must be set before GetMonitorInfoA.
+struct MonitorInfo {
+    std::uint32_t cbSize;
+    Rect rcMonitor;  // the whole display, in virtual-screen coordinates
+    Rect rcWork;     // less the taskbar and other docked bars
+    std::uint32_t dwFlags;
+};
 
 // Same layout as MSLLHOOKSTRUCT, so the low-level hook's lParam can be read without copying.
 struct MouseEvent {
@@ -137,10 +147,14 @@ struct NotifyIconData {
 // ---- Constants (Windows values) -------------------------------------------------------------
 
 // Messages
+constexpr unsigned WM_NULL = 0x0000;
 constexpr unsigned WM_CREATE = 0x0001;
 constexpr unsigned WM_CLOSE = 0x0010;
 constexpr unsigned WM_QUIT = 0x0012;
+constexpr unsigned WM_SETTINGCHANGE = 0x001A;
+constexpr unsigned WM_DISPLAYCHANGE = 0x007E;
 constexpr unsigned WM_COMMAND = 0x0111;
+constexpr unsigned WM_TIMER = 0x0113;
 constexpr unsigned WM_HOTKEY = 0x0312;
 constexpr unsigned WM_INPUT = 0x00FF;
 constexpr unsigned WM_APP = 0x8000;
@@ -185,11 +199,22 @@ constexpr int VERTRES = 10;
 constexpr unsigned SPI_SETWORKAREA = 47;
 constexpr unsigned SPI_GETWORKAREA = 48;
 constexpr unsigned SPIF_SENDCHANGE = 2;
+constexpr std::uint32_t MONITOR_DEFAULTTONULL = 0;
+constexpr std::uint32_t MONITOR_DEFAULTTOPRIMARY = 1;
+constexpr std::uint32_t MONITOR_DEFAULTTONEAREST = 2;
+constexpr std::uint32_t MONITORINFOF_PRIMARY = 1;
+// (HWND)0xffff: every top-level window. Not a constant expression, so not in the checked list.
+inline const WindowHandle HWND_BROADCAST = reinterpret_cast<WindowHandle>(std::uintptr_t{0xffff});
+
+// Desktop Window Manager
+constexpr unsigned DWMWA_CLOAKED = 14;
+constexpr std::int32_t S_OK = 0;
 
 // Keyboard
 constexpr unsigned MOD_ALT = 0x0001;
 constexpr unsigned MOD_CONTROL = 0x0002;
 constexpr unsigned MOD_WIN = 0x0008;
+constexpr unsigned MOD_NOREPEAT = 0x4000;  // Windows 7 and later
 constexpr int VK_CONTROL = 0x11;
 constexpr int VK_MENU = 0x12;
 constexpr int VK_LEFT = 0x25;
@@ -223,10 +248,12 @@ constexpr int HC_ACTION = 0;
 
 // Tray
 constexpr unsigned NIM_ADD = 0;
+constexpr unsigned NIM_MODIFY = 1;
 constexpr unsigned NIM_DELETE = 2;
 constexpr unsigned NIF_MESSAGE = 0x1;
 constexpr unsigned NIF_ICON = 0x2;
 constexpr unsigned NIF_TIP = 0x4;
+constexpr std::uint32_t MSGFLT_ALLOW = 1;
 
 // Menus
 constexpr unsigned MF_STRING = 0x0000;
@@ -249,10 +276,37 @@ constexpr unsigned MB_TOPMOST = 0x00040000;
 
 // Process
 constexpr std::uint32_t MUTEX_ALL_ACCESS = 0x1F0001;
+constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
+constexpr std::uint32_t ERROR_PATH_NOT_FOUND = 3;
+constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
+constexpr std::uint32_t ERROR_FILE_EXISTS = 80;
+constexpr std::uint32_t ERROR_DISK_FULL = 112;
 constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
+constexpr std::uint32_t ERROR_UNABLE_TO_MOVE_REPLACEMENT = 1176;
+
+// Files
+constexpr std::uint32_t GENERIC_WRITE = 0x40000000;
+constexpr std::uint32_t CREATE_NEW = 1;
+constexpr std::uint32_t CREATE_ALWAYS = 2;
+constexpr std::uint32_t FILE_ATTRIBUTE_READONLY = 0x01;
+constexpr std::uint32_t FILE_ATTRIBUTE_HIDDEN = 0x02;
+constexpr std::uint32_t FILE_ATTRIBUTE_SYSTEM = 0x04;
+constexpr std::uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr std::uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
+constexpr std::uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr std::uint32_t INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+constexpr std::uint32_t MOVEFILE_REPLACE_EXISTING = 0x1;
+constexpr std::uint32_t MOVEFILE_WRITE_THROUGH = 0x8;
+constexpr std::uint32_t REPLACEFILE_IGNORE_MERGE_ERRORS = 0x2;
+inline const FileHandle INVALID_HANDLE_VALUE =
+    reinterpret_cast<FileHandle>(static_cast<std::intptr_t>(-1));
 
 // Resources and window creation
 constexpr int IDC_ARROW = 32512;
+constexpr unsigned IMAGE_ICON = 1;
+constexpr unsigned LR_DEFAULTCOLOR = 0;
+constexpr int SM_CXSMICON = 49;
+constexpr int SM_CYSMICON = 50;
 constexpr int COLOR_BACKGROUND = 1;
 constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
 
@@ -268,6 +322,14 @@ bool MoveWindow(WindowHandle window, int x, int y, int width, int height, bool r
 bool SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, int cx, int cy,
                   unsigned flags);
 WindowHandle GetDesktopWindow();
+bool IsZoomed(WindowHandle window);
+
+// the shell's own windows
+WindowHandle GetShellWindow();
+int GetClassNameA(WindowHandle window, char* buffer, int capacity);
+// From dwmapi, loaded at run time: a failure HRESULT where it or the export is missing.
+std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void* value,
+                                   unsigned size);
 
 // enumeration
 bool EnumWindows(EnumWindowsProc callback, LParam lParam);
@@ -281,6 +343,8 @@ DeviceContext GetDC(WindowHandle window);
 int ReleaseDC(WindowHandle window, DeviceContext dc);
 int GetDeviceCaps(DeviceContext dc, int index);
 bool SystemParametersInfoA(unsigned action, unsigned uiParam, void* pvParam, unsigned winIni);
+MonitorHandle MonitorFromWindow(WindowHandle window, std::uint32_t flags);
+bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info);
 
 // keyboard
 bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key);
@@ -302,6 +366,16 @@ bool UnhookWindowsHookEx(HookHandle hook);
 // tray
 bool Shell_NotifyIconA(unsigned message, NotifyIconData* data);
 unsigned RegisterWindowMessageA(const char* name);
+// Absent before Windows 7: loaded at run time; false where it is missing.
+bool ChangeWindowMessageFilterEx(WindowHandle window, unsigned message, std::uint32_t action,
+                                 void* changeFilter);
+int GetSystemMetrics(int index);
+// Only icons are loaded this way, so the handle comes back as one.
+IconHandle LoadImageA(InstanceHandle instance, int resource, unsigned type, int cx, int cy,
+                      unsigned flags);
+bool DestroyIcon(IconHandle icon);
+std::uintptr_t SetTimer(WindowHandle window, std::uintptr_t id, unsigned elapse, void* timerProc);
+bool KillTimer(WindowHandle window, std::uintptr_t id);
 
 // menus
 MenuHandle CreatePopupMenu();
@@ -322,6 +396,20 @@ std::uint32_t GetLastError();
 IconHandle LoadIconA(InstanceHandle instance, int resource);
 CursorHandle LoadCursorA(InstanceHandle instance, int resource);
 
+// files: paths in UTF-8, given to the W functions underneath
+std::uint32_t GetFileAttributesUtf8(const char* path);
+FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t share,
+                          void* security, std::uint32_t disposition, std::uint32_t flagsAndAttributes,
+                          FileHandle templateFile);
+bool WriteFile(FileHandle file, const void* buffer, std::uint32_t count, std::uint32_t* written,
+               void* overlapped);
+bool FlushFileBuffers(FileHandle file);
+bool CloseHandle(FileHandle file);
+bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char* backup,
+                     std::uint32_t flags, void* exclude, void* reserved);
+bool MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags);
+bool DeleteFileUtf8(const char* path);
+
 // The executable's full path in UTF-8, whole whatever its length (GetModuleFileNameW underneath,
 // so folders the ANSI code page cannot spell survive). Returns a malloc'd string or null.
 char* GetModuleFileNameUtf8(InstanceHandle instance);
@@ -339,7 +427,10 @@ bool TranslateMessage(const Message* msg);
 LResult DispatchMessageA(const Message* msg);
 LResult DefWindowProcA(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
 LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
+// Returns at once: a window of another thread gets the message queued, never waited for.
+bool SendNotifyMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
 bool PostMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
+bool IsWindow(WindowHandle window);
 void PostQuitMessage(int exitCode);
 
 }  // namespace platform

@@ -14,13 +14,24 @@
     X(SWP_NOSIZE) X(SWP_NOMOVE) X(SWP_NOZORDER) X(SWP_NOREDRAW) X(SWP_NOACTIVATE)           \
     X(SWP_FRAMECHANGED) X(SWP_NOOWNERZORDER) X(SWP_ASYNCWINDOWPOS) X(SW_HIDE) X(SW_SHOW)     \
     X(HORZRES) X(VERTRES) X(SPI_SETWORKAREA) X(SPI_GETWORKAREA) X(SPIF_SENDCHANGE)           \
+    X(MONITOR_DEFAULTTONULL) X(MONITOR_DEFAULTTOPRIMARY) X(MONITOR_DEFAULTTONEAREST)         \
+    X(MONITORINFOF_PRIMARY)                                                                  \
     X(MOD_ALT) X(MOD_CONTROL) X(MOD_WIN) X(VK_CONTROL) X(VK_MENU) X(VK_LEFT) X(VK_UP)        \
     X(VK_RIGHT) X(VK_DOWN) X(VK_LWIN) X(VK_RWIN) X(WH_MOUSE_LL) X(HC_ACTION) X(NIM_ADD)      \
     X(NIM_DELETE) X(NIF_MESSAGE) X(NIF_ICON) X(NIF_TIP) X(MF_STRING) X(MF_BYCOMMAND)         \
     X(MF_UNCHECKED) X(MF_CHECKED) X(MF_POPUP) X(MF_SEPARATOR) X(TPM_RIGHTALIGN)              \
     X(TPM_BOTTOMALIGN) X(TPM_NONOTIFY) X(TPM_RETURNCMD) X(MB_OK) X(MB_YESNO)                 \
     X(MB_ICONQUESTION) X(MB_SETFOREGROUND) X(MB_TOPMOST) X(MUTEX_ALL_ACCESS)                 \
-    X(ERROR_ALREADY_EXISTS) X(COLOR_BACKGROUND) X(WM_INPUT) X(WM_APP) X(XBUTTON1) X(XBUTTON2)   \
+    X(ERROR_ALREADY_EXISTS) X(COLOR_BACKGROUND) X(WM_SETTINGCHANGE) X(WM_DISPLAYCHANGE)        \
+    X(MOD_NOREPEAT) X(DWMWA_CLOAKED) X(S_OK) X(WM_NULL) X(WM_TIMER) X(NIM_MODIFY)              \
+    X(MSGFLT_ALLOW) X(ERROR_FILE_NOT_FOUND) X(ERROR_PATH_NOT_FOUND) X(ERROR_ACCESS_DENIED)   \
+    X(ERROR_FILE_EXISTS) X(ERROR_DISK_FULL) X(ERROR_UNABLE_TO_MOVE_REPLACEMENT)              \
+    X(GENERIC_WRITE) X(CREATE_NEW) X(CREATE_ALWAYS) X(FILE_ATTRIBUTE_READONLY)               \
+    X(FILE_ATTRIBUTE_HIDDEN) X(FILE_ATTRIBUTE_SYSTEM) X(FILE_ATTRIBUTE_DIRECTORY)            \
+    X(FILE_ATTRIBUTE_ARCHIVE) X(FILE_ATTRIBUTE_NORMAL) X(INVALID_FILE_ATTRIBUTES)            \
+    X(MOVEFILE_REPLACE_EXISTING) X(MOVEFILE_WRITE_THROUGH) X(REPLACEFILE_IGNORE_MERGE_ERRORS) \
+    X(IMAGE_ICON) X(LR_DEFAULTCOLOR) X(SM_CXSMICON) X(SM_CYSMICON)                           \
+    X(WM_INPUT) X(WM_APP) X(XBUTTON1) X(XBUTTON2)                                             \
     X(VK_LCONTROL) X(VK_RCONTROL) X(VK_LMENU) X(VK_RMENU) X(INPUT_KEYBOARD)                  \
     X(KEYEVENTF_KEYUP) X(RIDEV_REMOVE) X(RIDEV_INPUTSINK) X(RID_INPUT) X(RIM_TYPEKEYBOARD)   \
     X(RI_KEY_BREAK) X(VK_LBUTTON) X(VK_RBUTTON) X(VK_MBUTTON) X(VK_XBUTTON1) X(VK_XBUTTON2)
@@ -34,6 +45,7 @@ constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
 #endif
 #include <windows.h>
 #include <shellapi.h>
+#include <dwmapi.h>
 
 #define TABRIN_SYSTEM(name) static_cast<long long>(name),
 constexpr long long kSystemValues[] = {TABRIN_CONSTANTS(TABRIN_SYSTEM)};
@@ -64,6 +76,13 @@ static_assert(offsetof(platform::RawKeyboardInput, keyboard.VKey) ==
                   offsetof(RAWINPUT, data.keyboard.VKey),
               "RawKeyboardInput layout");
 static_assert(sizeof(platform::KeyboardInput) == sizeof(KEYBDINPUT), "KeyboardInput layout");
+static_assert(sizeof(platform::MonitorInfo) == sizeof(MONITORINFO), "MonitorInfo layout");
+static_assert(offsetof(platform::MonitorInfo, rcMonitor) == offsetof(MONITORINFO, rcMonitor),
+              "MonitorInfo layout");
+static_assert(offsetof(platform::MonitorInfo, rcWork) == offsetof(MONITORINFO, rcWork),
+              "MonitorInfo layout");
+static_assert(offsetof(platform::MonitorInfo, dwFlags) == offsetof(MONITORINFO, dwFlags),
+              "MonitorInfo layout");
 static_assert(sizeof(platform::Point) == sizeof(POINT), "Point layout");
 #ifndef _WIN64
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the first form of NOTIFYICONDATAA");
@@ -77,6 +96,7 @@ HWND toHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 WindowHandle fromHwnd(HWND window) { return reinterpret_cast<WindowHandle>(window); }
 HMENU toHmenu(MenuHandle menu) { return reinterpret_cast<HMENU>(menu); }
 HINSTANCE toHinstance(InstanceHandle instance) { return reinterpret_cast<HINSTANCE>(instance); }
+HANDLE toHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 // The one window class and the one hook of the program call into the logic through these.
 WindowProc windowProc = nullptr;
@@ -98,6 +118,28 @@ struct EnumContext {
 BOOL CALLBACK enumTrampoline(HWND window, LPARAM context) {
     const EnumContext* c = reinterpret_cast<const EnumContext*>(context);
     return c->callback(fromHwnd(window), c->lParam) ? TRUE : FALSE;
+}
+
+// dwmapi is missing before Vista, and cloaking before Windows 8: look it up once, and only in the
+// system folder, never beside the executable.
+using DwmGetWindowAttributeProc = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
+bool dwmLookedUp = false;
+DwmGetWindowAttributeProc dwmGetWindowAttribute = nullptr;
+
+DwmGetWindowAttributeProc loadDwmGetWindowAttribute() {
+    if (dwmLookedUp) return dwmGetWindowAttribute;
+    dwmLookedUp = true;
+    static const char kName[] = "\\dwmapi.dll";
+    char path[MAX_PATH + sizeof kName];
+    const UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    std::memcpy(path + length, kName, sizeof kName);
+    HMODULE dwm = ::LoadLibraryA(path);
+    if (!dwm) return nullptr;
+    // Through a plain function pointer type: FARPROC's own type does not match the export's.
+    dwmGetWindowAttribute = reinterpret_cast<DwmGetWindowAttributeProc>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(dwm, "DwmGetWindowAttribute")));
+    return dwmGetWindowAttribute;
 }
 
 wchar_t* widen(const char* utf8) {
@@ -134,6 +176,21 @@ bool SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, i
 
 WindowHandle GetDesktopWindow() { return fromHwnd(::GetDesktopWindow()); }
 
+bool IsZoomed(WindowHandle window) { return ::IsZoomed(toHwnd(window)) != FALSE; }
+
+WindowHandle GetShellWindow() { return fromHwnd(::GetShellWindow()); }
+
+int GetClassNameA(WindowHandle window, char* buffer, int capacity) {
+    return ::GetClassNameA(toHwnd(window), buffer, capacity);
+}
+
+std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void* value,
+                                   unsigned size) {
+    DwmGetWindowAttributeProc proc = loadDwmGetWindowAttribute();
+    if (!proc) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    return proc(toHwnd(window), attribute, value, size);
+}
+
 bool EnumWindows(EnumWindowsProc callback, LParam lParam) {
     EnumContext context = {callback, lParam};
     return ::EnumWindows(enumTrampoline, reinterpret_cast<LPARAM>(&context)) != FALSE;
@@ -167,6 +224,15 @@ int GetDeviceCaps(DeviceContext dc, int index) {
 
 bool SystemParametersInfoA(unsigned action, unsigned uiParam, void* pvParam, unsigned winIni) {
     return ::SystemParametersInfoA(action, uiParam, pvParam, winIni) != FALSE;
+}
+
+MonitorHandle MonitorFromWindow(WindowHandle window, std::uint32_t flags) {
+    return reinterpret_cast<MonitorHandle>(::MonitorFromWindow(toHwnd(window), flags));
+}
+
+bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info) {
+    return ::GetMonitorInfoA(reinterpret_cast<HMONITOR>(monitor),
+                             reinterpret_cast<MONITORINFO*>(info)) != FALSE;
 }
 
 bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) {
@@ -242,6 +308,34 @@ bool Shell_NotifyIconA(unsigned message, NotifyIconData* data) {
 }
 
 unsigned RegisterWindowMessageA(const char* name) { return ::RegisterWindowMessageA(name); }
+
+bool ChangeWindowMessageFilterEx(WindowHandle window, unsigned message, std::uint32_t action,
+                                 void* changeFilter) {
+    // Looked up on each call: it is made once per shell start, and a function-local static
+    // would bring in the thread-safe initialisation guards.
+    using Function = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    const Function function = reinterpret_cast<Function>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")));
+    return function && function(toHwnd(window), message, action, changeFilter) != FALSE;
+}
+
+int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+IconHandle LoadImageA(InstanceHandle instance, int resource, unsigned type, int cx, int cy,
+                      unsigned flags) {
+    return reinterpret_cast<IconHandle>(
+        ::LoadImageA(toHinstance(instance), MAKEINTRESOURCEA(resource), type, cx, cy, flags));
+}
+
+bool DestroyIcon(IconHandle icon) { return ::DestroyIcon(reinterpret_cast<HICON>(icon)) != FALSE; }
+
+std::uintptr_t SetTimer(WindowHandle window, std::uintptr_t id, unsigned elapse, void* timerProc) {
+    return ::SetTimer(toHwnd(window), id, elapse, reinterpret_cast<TIMERPROC>(timerProc));
+}
+
+bool KillTimer(WindowHandle window, std::uintptr_t id) {
+    return ::KillTimer(toHwnd(window), id) != FALSE;
+}
 
 MenuHandle CreatePopupMenu() { return reinterpret_cast<MenuHandle>(::CreatePopupMenu()); }
 
@@ -323,6 +417,68 @@ char* GetModuleFileNameUtf8(InstanceHandle instance) {
     return utf8;
 }
 
+std::uint32_t GetFileAttributesUtf8(const char* path) {
+    wchar_t* wide = widen(path);
+    const DWORD attributes = wide ? ::GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    std::free(wide);
+    return attributes;
+}
+
+FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t share,
+                          void* security, std::uint32_t disposition, std::uint32_t flagsAndAttributes,
+                          FileHandle templateFile) {
+    wchar_t* wide = widen(path);
+    HANDLE file = wide ? ::CreateFileW(wide, access, share,
+                                       static_cast<SECURITY_ATTRIBUTES*>(security), disposition,
+                                       flagsAndAttributes, toHandle(templateFile))
+                       : INVALID_HANDLE_VALUE;
+    std::free(wide);
+    return reinterpret_cast<FileHandle>(file);
+}
+
+bool WriteFile(FileHandle file, const void* buffer, std::uint32_t count, std::uint32_t* written,
+               void* overlapped) {
+    DWORD done = 0;
+    const BOOL ok = ::WriteFile(toHandle(file), buffer, count, &done,
+                                static_cast<OVERLAPPED*>(overlapped));
+    if (written) *written = done;
+    return ok != FALSE;
+}
+
+bool FlushFileBuffers(FileHandle file) { return ::FlushFileBuffers(toHandle(file)) != FALSE; }
+
+bool CloseHandle(FileHandle file) { return ::CloseHandle(toHandle(file)) != FALSE; }
+
+bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char* backup,
+                     std::uint32_t flags, void* exclude, void* reserved) {
+    wchar_t* wideReplaced = widen(replaced);
+    wchar_t* wideReplacement = widen(replacement);
+    wchar_t* wideBackup = backup ? widen(backup) : nullptr;
+    const bool ok = wideReplaced && wideReplacement && (!backup || wideBackup) &&
+                    ::ReplaceFileW(wideReplaced, wideReplacement, wideBackup, flags, exclude,
+                                   reserved) != FALSE;
+    std::free(wideReplaced);
+    std::free(wideReplacement);
+    std::free(wideBackup);
+    return ok;
+}
+
+bool MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags) {
+    wchar_t* wideExisting = widen(existing);
+    wchar_t* wideNew = widen(newName);
+    const bool ok = wideExisting && wideNew && ::MoveFileExW(wideExisting, wideNew, flags) != FALSE;
+    std::free(wideExisting);
+    std::free(wideNew);
+    return ok;
+}
+
+bool DeleteFileUtf8(const char* path) {
+    wchar_t* wide = widen(path);
+    const bool ok = wide && ::DeleteFileW(wide) != FALSE;
+    std::free(wide);
+    return ok;
+}
+
 std::FILE* OpenFileUtf8(const char* path, const char* mode) {
     wchar_t* widePath = widen(path);
     wchar_t* wideMode = widen(mode);
@@ -402,9 +558,15 @@ LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LPara
     return ::SendMessageA(toHwnd(window), message, wParam, lParam);
 }
 
+bool SendNotifyMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    return ::SendNotifyMessageA(toHwnd(window), message, wParam, lParam) != FALSE;
+}
+
 bool PostMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
     return ::PostMessageA(toHwnd(window), message, wParam, lParam) != FALSE;
 }
+
+bool IsWindow(WindowHandle window) { return ::IsWindow(toHwnd(window)) != FALSE; }
 
 void PostQuitMessage(int exitCode) { ::PostQuitMessage(exitCode); }
 

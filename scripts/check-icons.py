@@ -102,7 +102,10 @@ def check_icons():
     decoded = {name: decode_icon(data) for name, data in files.items()}
     check("tabrin.ico entries", [(48, 32, 0), (32, 8, 0), (16, 8, 0)],
           [image[:3] for image in decoded["tabrin.ico"]])
-    check("tray.ico entries", [(16, 4, 16)], [image[:3] for image in decoded["tray.ico"]])
+    # The 16-colour image first; then one for each small-icon size at 125, 150 and 200 per cent,
+    # which the tray would otherwise stretch from 16 pixels.
+    check("tray.ico entries", [(16, 4, 16), (20, 32, 0), (24, 32, 0), (32, 32, 0)],
+          [image[:3] for image in decoded["tray.ico"]])
 
     for name, images in decoded.items():
         for size, _, _, rows in images:
@@ -112,6 +115,9 @@ def check_icons():
     # The tray icon is the same picture as the program's small icon, in fewer colours.
     check("tray icon matches the 16x16 program icon",
           decoded["tabrin.ico"][2][3], decoded["tray.ico"][0][3])
+    shape = lambda rows, threshold: [[pixel[3] >= threshold for pixel in row] for row in rows]
+    check("tray icon's 32x32 image has the 32x32 program icon's shape",
+          shape(decoded["tabrin.ico"][1][3], 255), shape(decoded["tray.ico"][3][3], 128))
 
     # The generator's file name has a dash, so it is loaded by path rather than imported.
     generator = types.SimpleNamespace(**runpy.run_path(os.path.join(ROOT, "scripts", "make-icons.py")))

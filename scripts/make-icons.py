@@ -32,12 +32,16 @@ class Layout:
 
     def __init__(self, size):
         self.size = size
-        unit = size // 16
-        self.margin = 4 * unit          # the arrows live in this border
+
+        def scaled(length_at_16):
+            # Whole pixels at every size, so that edges stay sharp at 20 and 24 too.
+            return int(length_at_16 * size / 16 + 0.5)
+
+        self.margin = scaled(4)         # the arrows live in this border
         self.border = max(1, size // 24)
-        self.title = 2 * unit
-        self.head = 3 * unit            # arrow head length from tip to base
-        self.stem = unit                # half the width of an arrow's stem
+        self.title = scaled(2)
+        self.head = scaled(3)           # arrow head length from tip to base
+        self.stem = scaled(1)           # half the width of an arrow's stem
         # A close button only once there is room to see it.
         self.button = size >= 32
 
@@ -291,7 +295,10 @@ def build():
             (32, 8, indexed_entry(32, 8)),
             (16, 8, indexed_entry(16, 8)),
         ]),
-        "tray.ico": icon_file([(16, 4, indexed_entry(16, 4))]),
+        # The 16-colour image stays first; the shell loads the icon at its small-icon size
+        # (20, 24 and 32 pixels at 125, 150 and 200 per cent) and would stretch a smaller one.
+        "tray.ico": icon_file([(16, 4, indexed_entry(16, 4))]
+                              + [(size, 32, png_entry(size)) for size in (20, 24, 32)]),
     }
 
 

@@ -11,6 +11,7 @@
 namespace {
 
 const char kFileName[] = "tabrin.ini";
+const char kTemporarySuffix[] = ".tmp";  // tabrin.ini.tmp, beside the file it replaces
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -116,15 +117,67 @@ void loadSettings() {
     std::fclose(file);
 }
 
+namespace {
+
+// Writes the bytes to a temporary file beside the settings file and puts it in the file's place,
+// so that the file on disk is always either the old one or the new one, whole.
+void replaceWhole(const char* path, const char* temporary, const char* bytes, std::uint32_t count) {
+    using namespace platform;
+    const std::uint32_t attributes = GetFileAttributesUtf8(path);
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    // Read-only: the user froze the file. A folder cannot be replaced by a file.
+    if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return;
+    // ReplaceFile keeps the old file's security and streams but not these two marks.
+    const std::uint32_t marks =
+        exists ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
+
+    DeleteFileUtf8(temporary);  // left behind by a crash in the middle of a save
+    FileHandle file = CreateFileUtf8(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     marks ? marks : FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    std::uint32_t written = 0;
+    // Flushed before the rename: otherwise a power cut can leave the new name on empty blocks.
+    bool saved = WriteFile(file, bytes, count, &written, nullptr) && written == count &&
+                 FlushFileBuffers(file);
+    saved = CloseHandle(file) && saved;
+
+    const std::uint32_t moveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (saved && exists) {
+        saved = ReplaceFileUtf8(path, temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                nullptr);
+        // The old file is already gone (deleted meanwhile, or removed by ReplaceFile before it
+        // failed): the new one still stands whole under the temporary name.
+        const std::uint32_t error = saved ? 0 : GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_FILE_NOT_FOUND)
+            saved = MoveFileExUtf8(temporary, path, moveFlags);
+    } else if (saved) {
+        saved = MoveFileExUtf8(temporary, path, moveFlags);
+    }
+    if (!saved) DeleteFileUtf8(temporary);
+}
+
+}  // namespace
+
 void saveSettings() {
     char text[512];
     if (formatSettings(settings, text, sizeof text) >= sizeof text) return;
+    // On disk each line ends in CR LF, as text mode has always written it.
+    char bytes[sizeof text + 7];
+    std::uint32_t count = 0;
+    for (const char* c = text; *c; ++c) {
+        if (*c == '\n') bytes[count++] = '\r';
+        bytes[count++] = *c;
+    }
 
     char* path = settingsFilePath();
     if (!path) return;
-    std::FILE* file = platform::OpenFileUtf8(path, "wt");
+    const std::size_t length = std::strlen(path);
+    char* temporary = static_cast<char*>(std::malloc(length + sizeof kTemporarySuffix));
+    if (temporary) {
+        std::memcpy(temporary, path, length);
+        std::memcpy(temporary + length, kTemporarySuffix, sizeof kTemporarySuffix);
+        replaceWhole(path, temporary, bytes, count);
+    }
+    std::free(temporary);
     std::free(path);
-    if (!file) return;
-    std::fputs(text, file);
-    std::fclose(file);
 }

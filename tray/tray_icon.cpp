@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "control/hotkeys.h"
 #include "control/mouse_hook.h"
 #include "platform/session.h"
 #include "platform/text_buffer.h"
@@ -13,6 +14,7 @@
 using namespace platform;
 
 unsigned taskbarCreatedMessage = 0;
+IconHandle trayIconImage = nullptr;
 
 namespace {
 
@@ -30,11 +32,30 @@ const char kHelpText[] =
     "Scroll Left/Right\t\tHOLD (WIN + ALT)  + MOUSE WHEEL\n"
     "\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n";
 
+const char kUnavailable[] = "\nNot available (used by another program): ";
+
+// Each combination as the help text spells it, by hotkey identifier.
+struct ComboName {
+    int id;
+    const char* name;
+};
+const ComboName kComboNames[] = {
+    {kHotkeyCenter, "WIN + CTRL + T"},        {kHotkeyTaskbar, "WIN + X"},
+    {kHotkeyResizeUp, "WIN + ALT + UP"},      {kHotkeyResizeDown, "WIN + ALT + DOWN"},
+    {kHotkeyResizeLeft, "WIN + ALT + LEFT"},  {kHotkeyResizeRight, "WIN + ALT + RIGHT"},
+    {kHotkeyMoveUp, "WIN + CTRL + UP"},       {kHotkeyMoveDown, "WIN + CTRL + DOWN"},
+    {kHotkeyMoveLeft, "WIN + CTRL + LEFT"},   {kHotkeyMoveRight, "WIN + CTRL + RIGHT"},
+};
+
 const char kAboutCaption[] = ":: About Tabrin ::";
 const char kAboutCredit[] = "Written by the Tabrin developers.";
 
 const char kExitCaption[] = "Quit Confirmation";
 const char kExitText[] = "Do you really want to Exit TabrIN?";
+
+// The window in front before the menu opened, while the menu and its command run.
+WindowHandle foregroundBeforeMenu = kNoWindow;
+int iconRetriesLeft = 0;
 
 NotifyIconData iconData() {
     NotifyIconData data;
@@ -44,9 +65,45 @@ NotifyIconData iconData() {
     data.uID = kTrayIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kTrayCallbackMessage;
-    data.hIcon = LoadIconA(instance, kTrayIconResource);
+    data.hIcon = trayIconImage;
     std::strcpy(data.szTip, "TabrIN");
     return data;
+}
+
+bool putIconIn() {
+    NotifyIconData data = iconData();
+    // An add that timed out may have gone in all the same; then the icon takes a modify.
+    return Shell_NotifyIconA(NIM_ADD, &data) || Shell_NotifyIconA(NIM_MODIFY, &data);
+}
+
+// Windows leaves Tabrin's hidden window in front after its menu or a box, and the next hotkey
+// would act on that window: the user's window gets the foreground back.
+void giveForegroundBack() {
+    const WindowHandle now = GetForegroundWindow();
+    if ((now == mainWindow || now == kNoWindow) && foregroundBeforeMenu != mainWindow &&
+        IsWindow(foregroundBeforeMenu))
+        SetForegroundWindow(foregroundBeforeMenu);
+}
+
+int showBox(const char* text, const char* caption, unsigned type) {
+    const int answer = MessageBoxA(kNoWindow, text, caption, type);
+    giveForegroundBack();
+    return answer;
+}
+
+void showHelp() {
+    char text[1024];
+    TextBuffer help(text, sizeof text);
+    help << kHelpText;
+    bool any = false;
+    for (int i = 0; i < 10; ++i) {
+        if (!hotkeyRefused[i]) continue;
+        for (const ComboName& combo : kComboNames)
+            if (combo.id == kHotkeys[i].id) help << (any ? ", " : kUnavailable) << combo.name;
+        any = true;
+    }
+    if (any) help << "\n";
+    showBox(text, kHelpCaption, MB_OK);
 }
 
 void showAbout() {
@@ -54,25 +111,45 @@ void showAbout() {
     TextBuffer(text, sizeof text) << "Tabrin v" << TABRIN_VERSION_MAJOR << "."
                                   << TABRIN_VERSION_MINOR << TABRIN_VERSION_SUFFIX << "\n"
                                   << kAboutCredit;
-    MessageBoxA(kNoWindow, text, kAboutCaption, MB_OK);
+    showBox(text, kAboutCaption, MB_OK);
 }
 
 }  // namespace
 
 void addTrayIcon() {
     taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
-    NotifyIconData data = iconData();
-    Shell_NotifyIconA(NIM_ADD, &data);
+    // Windows keeps the message from an elevated Tabrin, which would then lose its icon for good.
+    ChangeWindowMessageFilterEx(mainWindow, taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
+    // The display scale may have changed since the last time: the image is loaded at today's size.
+    const IconHandle previous = trayIconImage;
+    trayIconImage = LoadImageA(instance, kTrayIconResource, IMAGE_ICON,
+                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                               LR_DEFAULTCOLOR);
+    if (putIconIn()) {
+        KillTimer(mainWindow, kIconRetryTimer);
+    } else {
+        // The shell is busy (at logon, typically): without the icon there is no way to Exit.
+        iconRetriesLeft = kIconRetries;
+        SetTimer(mainWindow, kIconRetryTimer, kIconRetryInterval, nullptr);
+    }
+    if (previous) DestroyIcon(previous);
 }
 
 void removeTrayIcon() {
+    KillTimer(mainWindow, kIconRetryTimer);
     NotifyIconData data = iconData();
     Shell_NotifyIconA(NIM_DELETE, &data);
 }
 
+LResult onTrayTimer(WParam id) {
+    if (id == kIconRetryTimer && (putIconIn() || --iconRetriesLeft <= 0))
+        KillTimer(mainWindow, kIconRetryTimer);
+    return 0;
+}
+
 bool confirmExit() {
-    return MessageBoxA(kNoWindow, kExitText, kExitCaption,
-                       MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
+    return showBox(kExitText, kExitCaption,
+                   MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST) == IDYES;
 }
 
 LResult onTrayMessage(WParam wParam, LParam lParam) {
@@ -80,6 +157,7 @@ LResult onTrayMessage(WParam wParam, LParam lParam) {
         return DefWindowProcA(mainWindow, kTrayCallbackMessage, wParam, lParam);
     if (wParam != kTrayIconId) return 0;
 
+    foregroundBeforeMenu = GetForegroundWindow();
     // Without this the menu would not close when the user clicks elsewhere; "Persistent PopUp"
     // skips it on purpose.
     if (!settings.persistentmenu) SetForegroundWindow(mainWindow);
@@ -88,7 +166,11 @@ LResult onTrayMessage(WParam wParam, LParam lParam) {
     const int command = TrackPopupMenu(
         mainMenu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_BOTTOMALIGN | TPM_RIGHTALIGN, pt.x, pt.y, 0,
         mainWindow, nullptr);
+    // TrackPopupMenu's documented remedy: without it the next menu can open and vanish at once.
+    PostMessageA(mainWindow, WM_NULL, 0, 0);
+    giveForegroundBack();
     runMenuCommand(static_cast<unsigned>(command));
+    foregroundBeforeMenu = kNoWindow;
     return 0;
 }
 
@@ -107,7 +189,7 @@ void runMenuCommand(unsigned identifier) {
             else stopMouseGestures();
             break;
         case kCommandMouseInvert: toggleSetting(settings.invertedmouse); break;
-        case kCommandHelp: MessageBoxA(kNoWindow, kHelpText, kHelpCaption, MB_OK); break;
+        case kCommandHelp: showHelp(); break;
         case kCommandAbout: showAbout(); break;
         case kCommandExit:
             if (!settings.confirmexit || confirmExit())

@@ -276,6 +276,28 @@ E2E_CASE("faults.ten_copies_at_once_leave_one") {
 
 namespace {
 
+// The names in a folder, sorted.
+std::string namesIn(const TempDir& dir) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir.path() + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name != "." && name != "..") names.push_back(name);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const std::string& name : names) joined += (joined.empty() ? "" : ", ") + name;
+    return joined;
+}
+
+void expectOnly(const TempDir& dir, const std::string& names, const std::string& after) {
+    if (namesIn(dir) != names) fail("the folder holding " + names + " after " + after, namesIn(dir));
+}
+
 // tabrin can read (or not) but never write the settings: a menu choice is lost
 // for the file, yet holds for the run, and nothing stops.
 void choiceNotSaved(const TempDir& exeDir, long stepAtStart, long stepAfter,
@@ -288,6 +310,7 @@ void choiceNotSaved(const TempDir& exeDir, long stepAtStart, long stepAfter,
     chooseFromMenu(tabrin.pid(), tabrin.mainWindow(), kStep5, "Scroll/Resize > 5 px");
     pumpFor(kSettleMs);
     if (fileState() != before) fail("tabrin.ini left as " + before, fileState());
+    expectOnly(exeDir, "tabrin.exe, tabrin.ini", "a choice it could not save");
     if (!tabrin.running()) fail("tabrin running after the unsaved choice", "it exited");
     expectAnswer(tabrin.mainWindow(), "after a choice it could not save");
     expectStep(stepAfter, "after choosing 5 px");
@@ -341,6 +364,48 @@ E2E_CASE("faults.settings_file_is_a_folder") {
                                ? "a folder"
                                : "not a folder");
     });
+}
+
+E2E_CASE("faults.hidden_settings_file_saved_and_stays_hidden") {
+    TempDir exeDir, cwd;
+    const std::string ini = exeDir.file("tabrin.ini");
+    exeDir.write("tabrin.ini", "stepsize=7\r\n");
+    const DWORD marks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    SetFileAttributesA(ini.c_str(), marks);
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    expectStep(7, "with the hidden tabrin.ini read");
+    chooseFromMenu(tabrin.pid(), tabrin.mainWindow(), kStep5, "Scroll/Resize > 5 px");
+    const std::string expected = defaultsWithStep(5);
+    if (!waitUntil([&] { return fileBytes(widen(ini)) == expected; }, kTimeoutMs))
+        fail("the hidden tabrin.ini " + quoted(expected) + " after choosing 5 px",
+             quoted(fileBytes(widen(ini))));
+    const DWORD attributes = GetFileAttributesA(ini.c_str());
+    if ((attributes & marks) != marks)
+        fail("tabrin.ini still hidden and system after the save",
+             "attributes " + str(static_cast<long>(attributes)));
+    expectOnly(exeDir, "tabrin.exe, tabrin.ini", "the save");
+    tabrin.closeCleanly();
+    SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_NORMAL);  // or the folder could not be removed
+}
+
+E2E_CASE("faults.ten_changes_leave_no_other_file") {
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    // Settings > Invert Arrows, from a freshly opened menu.
+    const std::vector<WORD> invertArrows = {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN};
+    for (int change = 1; change <= 10; ++change) {
+        chooseFromMenu(tabrin.pid(), tabrin.mainWindow(), invertArrows, "Settings > Invert Arrows");
+        std::string expected = defaultsWithStep(20);
+        expected.replace(expected.find("invertarrows=0"), 14, "invertarrows=" + str(change % 2));
+        if (!waitUntil([&] { return fileBytes(widen(exeDir.file("tabrin.ini"))) == expected; },
+                       kTimeoutMs))
+            fail("tabrin.ini " + quoted(expected) + " after change " + str(change),
+                 quoted(fileBytes(widen(exeDir.file("tabrin.ini")))));
+    }
+    expectOnly(exeDir, "tabrin.exe, tabrin.ini", "ten changes");
+    tabrin.closeCleanly();
 }
 
 namespace {

@@ -1,6 +1,6 @@
 // The ten global hotkeys acting on our own windows, and the taskbar toggle on
 // the real taskbar of the "shell" desktop.
-#include "harness.h"
+#include "mouse_input.h"
 
 using namespace e2e;
 
@@ -107,6 +107,27 @@ void untitledMove(const char* ini, bool expectMoved) {
     tabrin.closeCleanly();
 }
 
+// Win+X, then the taskbar's visibility seen to follow.
+void toggleTaskbar(bool shownAfter, const char* press) {
+    HWND bar = taskbar();
+    pressCombo(kWin, 'X');
+    if (!waitUntil([bar, shownAfter] { return (IsWindowVisible(bar) != FALSE) == shownAfter; },
+                   kTimeoutMs))
+        fail(std::string("Shell_TrayWnd ") + (shownAfter ? "shown" : "hidden") + " after the " +
+                 press + " Win+X",
+             shownAfter ? "it hidden" : "it visible");
+}
+
+HWND visibleTaskbar() {
+    HWND bar = taskbar();
+    if (!bar || !IsWindowVisible(bar)) fail("a visible Shell_TrayWnd", "none");
+    return bar;
+}
+
+RECT enlarged(const RECT& r, LONG by) {
+    return rect(r.left - by, r.top - by, r.right + by, r.bottom + by);
+}
+
 }  // namespace
 
 E2E_CASE("hotkeys.centre_wider_than_desktop") {
@@ -160,8 +181,7 @@ E2E_CASE("hotkeys.released_at_exit") {
 }
 
 E2E_CASE("taskbar.toggle_hides_refits_and_restores") {
-    HWND bar = taskbar();
-    if (!bar || !IsWindowVisible(bar)) fail("a visible Shell_TrayWnd", "none");
+    visibleTaskbar();
     const RECT screen = desktopRect();
     const RECT area = workArea();
     if (area == screen) fail("a work area smaller than the screen", str(area));
@@ -174,20 +194,81 @@ E2E_CASE("taskbar.toggle_hides_refits_and_restores") {
     TestWindow hidden("Hidden exact fit", area, false);
     exact.makeForeground();
 
-    pressCombo(kWin, 'X');
-    if (!waitUntil([bar] { return !IsWindowVisible(bar); }, kTimeoutMs))
-        fail("Shell_TrayWnd hidden after the first Win+X", "it visible");
+    toggleTaskbar(false, "first");
     exact.expectRect(screen, "the exactly fitting window refitted to the screen");
     larger.expectUnchanged(rect(area.left, area.top, area.right, area.bottom + 1),
                            "the one-pixel-larger window");
     if (hidden.rect() != area) fail("the hidden window left at " + str(area), str(hidden.rect()));
+    // Made full-screen while the taskbar is hidden, as a video or a game would be.
+    TestWindow video("Full screen of its own", screen, true, WS_POPUP);
 
-    pressCombo(kWin, 'X');
-    if (!waitUntil([bar] { return IsWindowVisible(bar) != FALSE; }, kTimeoutMs))
-        fail("Shell_TrayWnd shown after the second Win+X", "it hidden");
+    toggleTaskbar(true, "second");
     exact.expectRect(area, "the full-screen window given back the old work area");
+    video.expectUnchanged(screen, "the window made full-screen by its own program");
     if (larger.rect() != rect(area.left, area.top, area.right, area.bottom + 1))
         fail("the one-pixel-larger window left alone", str(larger.rect()));
     if (hidden.rect() != area) fail("the hidden window left at " + str(area), str(hidden.rect()));
+    tabrin.closeCleanly();
+}
+
+E2E_CASE("taskbar.maximised_window_keeps_its_frame_outside") {
+    visibleTaskbar();
+    const RECT screen = desktopRect();
+    const RECT area = workArea();
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    TestWindow window("Maximised", rect(100, 100, 600, 400));
+    ShowWindow(window.handle(), SW_MAXIMIZE);
+    pump();
+    // The work area with the resizing frame outside it, the same on every side.
+    const RECT maximised = window.rect();
+    const LONG inset = area.left - maximised.left;
+    if (inset <= 0 || maximised != enlarged(area, inset))
+        fail("a maximised rectangle framing " + str(area) + " evenly", str(maximised));
+
+    toggleTaskbar(false, "first");
+    window.expectRect(enlarged(screen, inset), "the maximised window over the whole screen");
+    if (!IsZoomed(window.handle())) fail("the window still maximised", "it restored");
+    toggleTaskbar(true, "second");
+    window.expectRect(maximised, "the maximised window back at its maximised rectangle");
+    tabrin.closeCleanly();
+}
+
+E2E_CASE("hotkeys.shell_window_never_moves") {
+    visibleTaskbar();
+    const RECT screen = desktopRect();
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    // A stand-in for Explorer's desktop: titled, so only its class can spare it.
+    TestWindow desktop("Program Manager", screen, true, WS_POPUP, "Progman");
+    using SetShellWindowProc = BOOL(WINAPI*)(HWND);
+    const auto setShellWindow = reinterpret_cast<SetShellWindowProc>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "SetShellWindow")));
+    if (setShellWindow) setShellWindow(desktop.handle());  // where the system lets us
+    desktop.makeForeground();
+
+    for (const Combo& combo : kCombos) {
+        pressCombo(combo.modifiers, combo.vk);
+        desktop.expectUnchanged(screen, "after " + comboName(combo.modifiers, combo.vk) +
+                                            " the desktop");
+    }
+    settlePointerAt((screen.left + screen.right) / 2, (screen.top + screen.bottom) / 2);
+    {
+        HeldKeys keys(kWin | kCtrl);
+        sendMouse(MouseGesture::LeftClick);
+    }
+    desktop.expectUnchanged(screen, "after Win+Ctrl + left click the desktop");
+    toggleTaskbar(false, "first");
+    desktop.expectUnchanged(screen, "after the first Win+X the desktop");
+    toggleTaskbar(true, "second");
+    desktop.expectUnchanged(screen, "after the second Win+X the desktop");
+
+    // The same key moves an ordinary window: the presses did arrive.
+    TestWindow ordinary("Ordinary window", rect(100, 100, 500, 400));
+    ordinary.makeForeground();
+    pressCombo(kWin | kCtrl, VK_RIGHT);
+    ordinary.expectRect(rect(120, 100, 520, 400), "the ordinary window moved");
     tabrin.closeCleanly();
 }

@@ -2,7 +2,12 @@
 // popup, arrow keys and Enter choose; then the file, the boxes and the process.
 #include "mouse_input.h"
 
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 using namespace e2e;
 
@@ -25,6 +30,20 @@ const std::vector<WORD> kHelp = {VK_UP, VK_UP, VK_UP, VK_RETURN};
 const std::vector<WORD> kAbout = {VK_UP, VK_UP, VK_RETURN};
 const std::vector<WORD> kExit = {VK_UP, VK_RETURN};
 const std::vector<WORD> kDismiss = {VK_ESCAPE};
+
+// The help box's text when Tabrin holds all ten combinations.
+const char kHelpText[] =
+    "Resize Window\t\tHOLD (WIN + ALT) + ARROWS\n"
+    "Scroll Window\t\tHOLD (WIN + CTRL) + ARROWS\n"
+    "Center Window\t\tHOLD (WIN + CTRL) + T\n"
+    "Hide Task Bar\t\tHOLD (WIN) + X\n"
+    "\n"
+    "IF MOUSE SCROLL IS CHECKED:\n"
+    "Scroll Up/Down\t\tHOLD (WIN + CTRL) + MOUSE WHEEL\n"
+    "\t\t\tHOLD (WIN + ALT)  + LFT/RGT CLICK\n"
+    "\n"
+    "Scroll Left/Right\t\tHOLD (WIN + ALT)  + MOUSE WHEEL\n"
+    "\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n";
 
 struct WindowsOfClass {
     DWORD pid;
@@ -197,20 +216,8 @@ E2E_CASE("tray.help_and_about_boxes") {
     TempDir exeDir, cwd;
     Tabrin tabrin;
     tabrin.startReady(exeDir, cwd);
-    const std::string help =
-        "Resize Window\t\tHOLD (WIN + ALT) + ARROWS\n"
-        "Scroll Window\t\tHOLD (WIN + CTRL) + ARROWS\n"
-        "Center Window\t\tHOLD (WIN + CTRL) + T\n"
-        "Hide Task Bar\t\tHOLD (WIN) + X\n"
-        "\n"
-        "IF MOUSE SCROLL IS CHECKED:\n"
-        "Scroll Up/Down\t\tHOLD (WIN + CTRL) + MOUSE WHEEL\n"
-        "\t\t\tHOLD (WIN + ALT)  + LFT/RGT CLICK\n"
-        "\n"
-        "Scroll Left/Right\t\tHOLD (WIN + ALT)  + MOUSE WHEEL\n"
-        "\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n";
     choose(tabrin, kHelp, "Help");
-    MessageBoxSeen box = expectBox(tabrin, ":: TabrIN Keys Help ::", help, "Help");
+    MessageBoxSeen box = expectBox(tabrin, ":: TabrIN Keys Help ::", kHelpText, "Help");
     answer(box.window, IDOK);
 
     choose(tabrin, kAbout, "About...");
@@ -294,4 +301,294 @@ E2E_CASE("tray.enabled_switches_the_hook") {
         }
     }
     tabrin.closeCleanly();
+}
+
+namespace {
+
+std::string titleOf(HWND window) {
+    char title[128] = "";
+    GetWindowTextA(window, title, sizeof title);
+    return window ? quoted(title) : "no window";
+}
+
+void expectInFront(const TestWindow& window, const std::string& after) {
+    if (!waitUntil([&] { return GetForegroundWindow() == window.handle(); }, kTimeoutMs))
+        fail("the user's window in front again after " + after,
+             titleOf(GetForegroundWindow()) + " in front");
+}
+
+// Win+Ctrl+Right moves `window` by `step`; returns where it went.
+RECT expectMovedRight(const TestWindow& window, RECT from, int step, const std::string& after) {
+    pressCombo(kWin | kCtrl, VK_RIGHT);
+    OffsetRect(&from, step, 0);
+    window.expectRect(from, "after " + after + ", Win+Ctrl+Right moving the user's window");
+    return from;
+}
+
+}  // namespace
+
+E2E_CASE("tray.foreground_back_after_the_menu") {
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    TestWindow editor("Editor in front", rect(200, 150, 600, 450));
+    editor.makeForeground();
+    RECT at = editor.rect();
+
+    openMenu(tabrin);
+    tapKey(VK_ESCAPE);
+    expectMenuClosed(tabrin, "Escape");
+    expectInFront(editor, "the menu was dismissed");
+    at = expectMovedRight(editor, at, 20, "the menu was dismissed");
+
+    choose(tabrin, kStep5, "Scroll/Resize > 5 px");
+    expectInFront(editor, "choosing 5 px");
+    at = expectMovedRight(editor, at, 5, "choosing 5 px");
+
+    choose(tabrin, kAbout, "About...");
+    answer(expectBox(tabrin, ":: About Tabrin ::", "", "About...").window, IDOK);
+    expectInFront(editor, "the About box closed");
+    at = expectMovedRight(editor, at, 5, "the About box closed");
+
+    // Opened and closed over and over, the menu keeps opening and keeps handing the window back.
+    for (int i = 0; i < 20; ++i) {
+        openMenu(tabrin, i % 2 ? WM_LBUTTONDOWN : WM_RBUTTONDOWN);
+        tapKey(VK_ESCAPE);
+        expectMenuClosed(tabrin, "Escape, time " + str(i + 1));
+        expectInFront(editor, "the menu was dismissed " + str(i + 1) + " times");
+    }
+    expectMovedRight(editor, at, 5, "20 menus in a row");
+    tabrin.closeCleanly();
+}
+
+namespace {
+
+// Holds a combination for this driver, as another program would, until destruction.
+class HeldElsewhere {
+public:
+    HeldElsewhere(UINT modifiers, UINT vk) {
+        // With and without MOD_NOREPEAT, in case a system tells the two apart.
+        for (UINT extra : {0u, static_cast<UINT>(MOD_NOREPEAT)})
+            if (RegisterHotKey(nullptr, 0x7000 + ids_, modifiers | extra, vk)) ++ids_;
+        if (ids_ == 0) fail("the driver to hold the combination", "RegisterHotKey refused");
+    }
+    ~HeldElsewhere() {
+        for (int i = 0; i < ids_; ++i) UnregisterHotKey(nullptr, 0x7000 + i);
+    }
+    HeldElsewhere(const HeldElsewhere&) = delete;
+    HeldElsewhere& operator=(const HeldElsewhere&) = delete;
+
+private:
+    int ids_ = 0;
+};
+
+}  // namespace
+
+E2E_CASE("tray.help_names_a_combination_held_elsewhere") {
+    const HeldElsewhere winX(MOD_WIN, 'X');
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    choose(tabrin, kHelp, "Help");
+    const std::string help =
+        std::string(kHelpText) + "\nNot available (used by another program): WIN + X\n";
+    answer(expectBox(tabrin, ":: TabrIN Keys Help ::", help, "Help").window, IDOK);
+
+    // The other nine are Tabrin's and work.
+    const struct {
+        unsigned modifiers;
+        WORD vk;
+    } nine[] = {{kWin | kCtrl, 'T'},     {kWin | kAlt, VK_UP},     {kWin | kAlt, VK_DOWN},
+                {kWin | kAlt, VK_LEFT},  {kWin | kAlt, VK_RIGHT},  {kWin | kCtrl, VK_UP},
+                {kWin | kCtrl, VK_DOWN}, {kWin | kCtrl, VK_LEFT},  {kWin | kCtrl, VK_RIGHT}};
+    const RECT start = rect(130, 110, 530, 410);  // off-centre, so centring shows
+    TestWindow target("Nine combinations", start);
+    for (const auto& combo : nine) {
+        SetWindowPos(target.handle(), nullptr, start.left, start.top, start.right - start.left,
+                     start.bottom - start.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        pump();
+        target.makeForeground();
+        pressCombo(combo.modifiers, combo.vk);
+        if (!waitUntil([&] { return target.rect() != start; }, kTimeoutMs))
+            fail(comboName(combo.modifiers, combo.vk) + " to act on the window", str(target.rect()));
+    }
+    tabrin.closeCleanly();
+}
+
+namespace {
+
+// A stand-in for a busy notification area: a window of the shell's class, found before the
+// real one, that refuses the first adds as a shell still starting up would. Wine's
+// Shell_NotifyIcon hands the icon to the first "Shell_TrayWnd" window with WM_COPYDATA.
+class BusyShell {
+public:
+    struct Call {
+        DWORD message;  // NIM_ADD, NIM_MODIFY, NIM_DELETE
+        DWORD at;       // GetTickCount
+        HWND owner;
+        UINT id, callback;
+    };
+
+    explicit BusyShell(int refusals) : refusals_(refusals) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "Shell_TrayWnd";
+        RegisterClassA(&wc);
+        window_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "Shell_TrayWnd", "", WS_POPUP,
+                                  0, 0, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        current_ = this;
+        if (!window_ || FindWindowA("Shell_TrayWnd", nullptr) != window_)
+            fail("the stand-in shell found first", "the real one");
+    }
+    ~BusyShell() {
+        DestroyWindow(window_);
+        UnregisterClassA("Shell_TrayWnd", GetModuleHandleA(nullptr));
+        current_ = nullptr;
+        pump();
+    }
+    BusyShell(const BusyShell&) = delete;
+    BusyShell& operator=(const BusyShell&) = delete;
+
+    const std::vector<Call>& calls() const { return calls_; }
+    size_t count(DWORD message) const {
+        size_t n = 0;
+        for (const Call& c : calls_) n += c.message == message;
+        return n;
+    }
+    void forgetIcons() { shown_ = false; }  // as a restarted shell knows none
+    std::string summary() const {
+        std::string out;
+        const char* names[] = {"ADD", "MODIFY", "DELETE"};
+        for (const Call& c : calls_)
+            out += std::string(out.empty() ? "" : ", ") + (c.message < 3 ? names[c.message] : "?") +
+                   "@" + str(static_cast<long>(c.at - calls_.front().at));
+        return out.empty() ? "none" : out;
+    }
+
+private:
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != WM_COPYDATA || !current_)
+            return DefWindowProcA(window, message, wParam, lParam);
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        const auto* fields = static_cast<const std::uint32_t*>(data->lpData);  // hWnd, uID, uFlags, uCallbackMessage
+        BusyShell& shell = *current_;
+        shell.calls_.push_back(Call{static_cast<DWORD>(data->dwData), GetTickCount(),
+                                    reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<LONG>(fields[0]))),
+                                    fields[1], fields[3]});
+        switch (data->dwData) {
+        case NIM_ADD:
+            if (shell.refusals_ > 0) return --shell.refusals_, FALSE;
+            if (shell.shown_) return FALSE;
+            shell.shown_ = true;
+            return TRUE;
+        case NIM_MODIFY: return shell.shown_;
+        case NIM_DELETE: {
+            const BOOL was = shell.shown_;
+            shell.shown_ = false;
+            return was;
+        }
+        }
+        return FALSE;
+    }
+
+    static BusyShell* current_;
+    HWND window_ = nullptr;
+    int refusals_;
+    bool shown_ = false;
+    std::vector<Call> calls_;
+};
+
+BusyShell* BusyShell::current_ = nullptr;
+
+}  // namespace
+
+E2E_CASE("tray.icon_retried_while_the_shell_is_busy") {
+    BusyShell shell(2);
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    if (!waitUntil([&] { return shell.count(NIM_ADD) >= 3; }, 10000))
+        fail("three adds of the icon, two refused, within 10 s", shell.summary());
+    pumpFor(3000);  // a fourth try would come 2 s after the third
+    std::vector<BusyShell::Call> adds;
+    for (const BusyShell::Call& c : shell.calls())
+        if (c.message == NIM_ADD) adds.push_back(c);
+    if (adds.size() != 3 || shell.count(NIM_MODIFY) > 3)
+        fail("the retries to stop once the icon is in: ADD x3", shell.summary());
+    for (size_t i = 1; i < adds.size(); ++i) {
+        const DWORD gap = adds[i].at - adds[i - 1].at;
+        if (gap < 1500 || gap > 3500) fail("about 2000 ms between tries", shell.summary());
+    }
+    const BusyShell::Call& in = adds.back();
+    if (in.owner != tabrin.mainWindow() || in.id != 5000 || in.callback != WM_USER + 2001)
+        fail("icon 5000 of the main window reporting through message 3025",
+             "icon " + str(static_cast<long>(in.id)) + ", message " + str(static_cast<long>(in.callback)));
+
+    // Explorer restarted: the new shell knows no icon, and says so with "TaskbarCreated".
+    shell.forgetIcons();
+    PostMessageA(tabrin.mainWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    if (!waitUntil([&] { return shell.count(NIM_ADD) == 4; }, kTimeoutMs))
+        fail("the icon added again after \"TaskbarCreated\"", shell.summary());
+    tabrin.closeCleanly();
+    if (shell.count(NIM_DELETE) != 1) fail("the icon deleted at exit", shell.summary());
+}
+
+E2E_CASE("tray.icon_has_an_image_for_each_small_size") {
+    // The executable's own resources, read as data: the icon group the tray icon comes from.
+    HMODULE module = LoadLibraryExA(gTabrinExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) fail("tabrin.exe loaded as data", "error " + str(GetLastError()));
+    struct Release {
+        HMODULE m;
+        ~Release() { FreeLibrary(m); }
+    } release{module};
+    auto resource = [&](int id, int type, DWORD* length) -> BYTE* {
+        HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(type));
+        if (length) *length = found ? SizeofResource(module, found) : 0;
+        return found ? static_cast<BYTE*>(LockResource(LoadResource(module, found))) : nullptr;
+    };
+    BYTE* group = resource(102, 14, nullptr);  // RT_GROUP_ICON
+    if (!group) fail("icon group 102", "none");
+    // 100, 125, 150 and 200 per cent.
+    for (int size : {16, 20, 24, 32}) {
+        // The image the system picks for this size, as LoadImage would, must be of this size.
+        const int id = LookupIconIdFromDirectoryEx(group, TRUE, size, size, LR_DEFAULTCOLOR);
+        DWORD length = 0;
+        BYTE* image = resource(id, 3, &length);  // RT_ICON
+        if (!image || length < 24) fail("the image picked for " + str(size) + " px", "none");
+        const bool png = std::memcmp(image, "\x89PNG", 4) == 0;
+        const long width = png ? (image[16] << 24 | image[17] << 16 | image[18] << 8 | image[19])
+                               : *reinterpret_cast<const LONG*>(image + 4);
+        if (width != size)
+            fail("an image of " + str(size) + " px picked for " + str(size) + " px, not stretched",
+                 "one of " + str(width) + " px");
+
+        // It decodes, and drawn on white it shows a transparent corner and the window's body.
+        HICON icon = CreateIconFromResourceEx(image, length, TRUE, 0x00030000, size, size,
+                                              LR_DEFAULTCOLOR);
+        if (!icon) fail("the " + str(size) + " px image decoded", "error " + str(GetLastError()));
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = size;
+        info.bmiHeader.biHeight = -size;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        std::fill_n(static_cast<DWORD*>(bits), size * size, 0x00FFFFFFu);
+        DrawIconEx(dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+        GdiFlush();
+        const DWORD* pixels = static_cast<const DWORD*>(bits);
+        const DWORD corner = pixels[0] & 0xFFFFFF;
+        const DWORD middle = pixels[(size / 2 + 1) * size + size / 2] & 0xFFFFFF;
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        DestroyIcon(icon);
+        if (corner != 0xFFFFFF || middle != 0xFAFAFA)
+            fail("at " + str(size) + " px a transparent corner and the body colour FAFAFA in the middle",
+                 "corner " + str(static_cast<long>(corner)) + ", middle " + str(static_cast<long>(middle)));
+    }
 }

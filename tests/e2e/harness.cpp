@@ -337,24 +337,27 @@ LRESULT CALLBACK testWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void registerTestClass() {
-    static bool registered = false;
-    if (registered) return;
+// Our ordinary class, or another name for a window that stands in for one of the shell's.
+void registerTestClass(const char* name) {
+    static std::vector<std::string> registered;
+    if (std::find(registered.begin(), registered.end(), name) != registered.end()) return;
     WNDCLASSA wc = {};
     wc.lpfnWndProc = testWindowProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kTestClass;
+    wc.lpszClassName = name;
     RegisterClassA(&wc);
-    registered = true;
+    registered.push_back(name);
 }
 
 }  // namespace
 
-TestWindow::TestWindow(const char* title, const RECT& r, bool visible, DWORD style) {
-    registerTestClass();
-    window_ = CreateWindowExA(0, kTestClass, title, style, r.left, r.top, r.right - r.left,
+TestWindow::TestWindow(const char* title, const RECT& r, bool visible, DWORD style,
+                       const char* className) {
+    if (!className) className = kTestClass;
+    registerTestClass(className);
+    window_ = CreateWindowExA(0, className, title, style, r.left, r.top, r.right - r.left,
                               r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr),
                               nullptr);
     if (!window_) fail("a test window", "CreateWindowEx error " + str(GetLastError()));

@@ -141,11 +141,12 @@ void dismissMessageBox(HWND box);
 
 // A top-level window created by the driver, the kind tabrin acts on. The
 // default style is an ordinary application window; WS_POPUP | WS_CAPTION
-// avoids the size limits Windows applies to sizable windows.
+// avoids the size limits Windows applies to sizable windows. A class name of
+// its own makes a stand-in for another program's window ("Progman").
 class TestWindow {
 public:
     TestWindow(const char* title, const RECT& r, bool visible = true,
-               DWORD style = WS_OVERLAPPEDWINDOW);
+               DWORD style = WS_OVERLAPPEDWINDOW, const char* className = nullptr);
     ~TestWindow();
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;

@@ -11,10 +11,22 @@
 #include "platform/desktop.h"
 #include "settings/settings.h"
 
-// settings_file.cpp also locates and opens the real file; the fuzzer never goes there.
+// settings_file.cpp also locates, opens and replaces the real file; the fuzzer never goes there.
 namespace platform {
 char* GetModuleFileNameUtf8(InstanceHandle) { return nullptr; }
 std::FILE* OpenFileUtf8(const char*, const char*) { return nullptr; }
+std::uint32_t GetFileAttributesUtf8(const char*) { return INVALID_FILE_ATTRIBUTES; }
+FileHandle CreateFileUtf8(const char*, std::uint32_t, std::uint32_t, void*, std::uint32_t, std::uint32_t,
+                          FileHandle) {
+    return INVALID_HANDLE_VALUE;
+}
+bool WriteFile(FileHandle, const void*, std::uint32_t, std::uint32_t*, void*) { return false; }
+bool FlushFileBuffers(FileHandle) { return false; }
+bool CloseHandle(FileHandle) { return false; }
+bool ReplaceFileUtf8(const char*, const char*, const char*, std::uint32_t, void*, void*) { return false; }
+bool MoveFileExUtf8(const char*, const char*, std::uint32_t) { return false; }
+bool DeleteFileUtf8(const char*) { return false; }
+std::uint32_t GetLastError() { return 0; }
 }  // namespace platform
 
 namespace {

@@ -5,9 +5,12 @@
 #include <random>
 #include <string>
 
+#include "platform/desktop.h"
 #include "settings/settings.h"
 #include "simulated_desktop.h"
 #include "test_support.h"
+
+using namespace platform;
 
 namespace {
 
@@ -174,14 +177,106 @@ TEST(SettingsFile, EachChangeRewritesTheWholeFile) {
 
     setStepSize(50);
     EXPECT_EQ(folder.read("tabrin.ini"),
-              "stepsize=50\nconfirmexit=1\ninvertarrows=0\npersistentmenu=0\n"
-              "ignoreunnamed=1\nenablemousescroll=1\ninvertedmouse=1\n");
+              "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=0\r\n"
+              "ignoreunnamed=1\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n");
 
     toggleSetting(settings.persistentmenu);
     toggleSetting(settings.ignoreunnamed);
     EXPECT_EQ(folder.read("tabrin.ini"),
-              "stepsize=50\nconfirmexit=1\ninvertarrows=0\npersistentmenu=1\n"
-              "ignoreunnamed=0\nenablemousescroll=1\ninvertedmouse=1\n");
+              "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=1\r\n"
+              "ignoreunnamed=0\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n");
+}
+
+namespace {
+
+const char kDefaultDiskFile[] =
+    "stepsize=20\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=0\r\n"
+    "ignoreunnamed=1\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n";
+
+std::string withStep(int step) {
+    std::string text = kDefaultDiskFile;
+    return text.replace(9, 2, std::to_string(step));
+}
+
+// What the folder beside tabrin.exe holds, by name.
+std::vector<std::string> namesIn(const TempFolder& folder) {
+    std::vector<std::string> names;
+    for (const char* name : {"tabrin.ini", "tabrin.ini.tmp"})
+        if (folder.exists(name)) names.push_back(name);
+    return names;
+}
+
+}  // namespace
+
+TEST(SettingsFile, ReplacedWholeKeepingItsHiddenAndSystemMarks) {
+    SimulatedDesktop desk;
+    TempFolder folder;
+    desk.modulePath = folder.file("tabrin.exe");
+    const std::string ini = folder.file("tabrin.ini");
+
+    // No file yet: the new one appears whole, without marks.
+    setStepSize(5);
+    EXPECT_EQ(folder.read("tabrin.ini"), withStep(5));
+    EXPECT_EQ(GetFileAttributesUtf8(ini.c_str()), FILE_ATTRIBUTE_ARCHIVE);
+
+    for (std::uint32_t marks : {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM,
+                                FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}) {
+        desk.fileMarks[ini] = marks;
+        for (int step : {10, 30}) setStepSize(step);
+        EXPECT_EQ(folder.read("tabrin.ini"), withStep(30)) << marks;
+        EXPECT_EQ(GetFileAttributesUtf8(ini.c_str()), FILE_ATTRIBUTE_ARCHIVE | marks) << marks;
+        EXPECT_EQ(namesIn(folder), std::vector<std::string>{"tabrin.ini"}) << marks;
+    }
+
+    // A power cut right after a save finds the bytes on disk.
+    setStepSize(40);
+    desk.powerCut();
+    EXPECT_EQ(folder.read("tabrin.ini"), withStep(40));
+}
+
+TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
+    struct Case {
+        const char* name;
+        void (*arrange)(SimulatedDesktop& desk, const TempFolder& folder);
+        std::string fileAfter;  // tabrin.ini after choosing 5 px; "<missing>" for none
+    };
+    const Case cases[] = {
+        {"read-only file",
+         [](SimulatedDesktop& desk, const TempFolder& folder) {
+             desk.fileMarks[folder.file("tabrin.ini")] = FILE_ATTRIBUTE_READONLY;
+         },
+         withStep(7)},
+        {"folder refusing new files",
+         [](SimulatedDesktop& desk, const TempFolder&) { desk.refuseNewFiles = true; }, withStep(7)},
+        {"full disk", [](SimulatedDesktop& desk, const TempFolder&) { desk.diskFull = true; },
+         withStep(7)},
+        {"full disk and no file yet",
+         [](SimulatedDesktop& desk, const TempFolder& folder) {
+             desk.diskFull = true;
+             std::remove(folder.file("tabrin.ini").c_str());
+         },
+         "<missing>"},
+        {"a temporary file left by a crash is replaced",
+         [](SimulatedDesktop&, const TempFolder& folder) {
+             folder.write("tabrin.ini.tmp", "stepsize=9\r\n");
+         },
+         withStep(5)},
+        {"ReplaceFile removed the old file and could not rename: the new one is moved in",
+         [](SimulatedDesktop& desk, const TempFolder&) { desk.replaceLosesOriginal = true; },
+         withStep(5)},
+    };
+    for (const Case& c : cases) {
+        SimulatedDesktop desk;
+        TempFolder folder;
+        desk.modulePath = folder.file("tabrin.exe");
+        folder.write("tabrin.ini", withStep(7));
+        c.arrange(desk, folder);
+        setStepSize(5);
+        EXPECT_EQ(folder.read("tabrin.ini"), c.fileAfter) << c.name;
+        EXPECT_FALSE(folder.exists("tabrin.ini.tmp")) << c.name;
+        EXPECT_TRUE(desk.openFiles.empty()) << c.name;
+        EXPECT_EQ(settings.stepsize, 5) << c.name;  // the choice holds for the run
+    }
 }
 
 TEST(SettingsFile, UnreadableOrUnwritableFilesAreSkipped) {
@@ -195,6 +290,8 @@ TEST(SettingsFile, UnreadableOrUnwritableFilesAreSkipped) {
     EXPECT_EQ(format(settings), kDefaultFile);
     setStepSize(5);
     EXPECT_EQ(settings.stepsize, 5);
+    EXPECT_EQ(GetFileAttributesUtf8(folder.file("tabrin.ini").c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_FALSE(folder.exists("tabrin.ini.tmp"));
 
     desk.modulePath.clear();  // no path at all
     loadSettings();

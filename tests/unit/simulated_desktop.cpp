@@ -2,8 +2,11 @@
 #include "simulated_desktop.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "test_support.h"
 
@@ -31,7 +34,38 @@ std::int32_t edge(std::int32_t start, int size) {
     return static_cast<std::int32_t>(std::min<long long>(end, INT32_MAX));
 }
 
-const char* flagName(unsigned message) { return message == NIM_ADD ? "ADD" : "DELETE"; }
+// The overlap of two rectangles in square pixels; 0 when they only touch or one is empty.
+long long overlap(const Rect& a, const Rect& b) {
+    const long long w = static_cast<long long>(std::min(a.right, b.right)) - std::max(a.left, b.left);
+    const long long h = static_cast<long long>(std::min(a.bottom, b.bottom)) - std::max(a.top, b.top);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
+// The square of the gap between two rectangles; in double, as far-off windows overflow 64 bits.
+double gapSquared(const Rect& a, const Rect& b) {
+    const double dx = std::max({0.0, static_cast<double>(b.left) - a.right,
+                                static_cast<double>(a.left) - b.right});
+    const double dy = std::max({0.0, static_cast<double>(b.top) - a.bottom,
+                                static_cast<double>(a.top) - b.bottom});
+    return dx * dx + dy * dy;
+}
+
+// As Windows copies a window's text or class name: cut to the buffer, always terminated.
+int copyText(const std::string& text, char* buffer, int capacity) {
+    if (capacity <= 0) return 0;
+    const int length = std::min<int>(static_cast<int>(text.size()), capacity - 1);
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+    return length;
+}
+
+Rect enlarged(const Rect& r, int by) {
+    return Rect{r.left - by, r.top - by, r.right + by, r.bottom + by};
+}
+
+const char* flagName(unsigned message) {
+    return message == NIM_ADD ? "ADD" : message == NIM_MODIFY ? "MODIFY" : "DELETE";
+}
 
 bool findItem(MenuHandle menu, unsigned id, SimulatedDesktop::MenuItem** found) {
     auto it = desk().menus.find(menu);
@@ -47,7 +81,40 @@ bool findItem(MenuHandle menu, unsigned id, SimulatedDesktop::MenuItem** found) 
     return false;
 }
 
+enum class Kind { Missing, File, Folder };
+
+Kind kindOf(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return Kind::Missing;
+    return S_ISDIR(info.st_mode) ? Kind::Folder : Kind::File;
+}
+
+std::uint32_t marksOf(const std::string& path) {
+    auto it = desk().fileMarks.find(path);
+    return it == desk().fileMarks.end() ? 0 : it->second;
+}
+
+bool failWith(std::uint32_t error) {
+    desk().lastError = error;
+    return false;
+}
+
+// A file's name, marks and flush state go to its new path, as a rename on one volume does.
+void renameFile(const std::string& from, const std::string& to) {
+    std::rename(from.c_str(), to.c_str());
+    desk().fileMarks[to] = marksOf(from);
+    desk().fileMarks.erase(from);
+    desk().unflushed.erase(to);
+    if (desk().unflushed.erase(from)) desk().unflushed.insert(to);
+}
+
 }  // namespace
+
+void SimulatedDesktop::powerCut() {
+    for (const std::string& path : unflushed)
+        if (kindOf(path) == Kind::File) truncate(path.c_str(), 0);
+    unflushed.clear();
+}
 
 SimulatedDesktop::SimulatedDesktop() {
     current = this;
@@ -55,9 +122,13 @@ SimulatedDesktop::SimulatedDesktop() {
     desktopWindow = newHandle<WindowHandle>();
     windows[desktopWindow] = Window{"", "#32769", Rect{0, 0, 1920, 1080}, true, nullptr, 0};
     workArea = Rect{0, 0, 1920, 1080};
+    addMonitor(Rect{0, 0, 1920, 1080});
 }
 
-SimulatedDesktop::~SimulatedDesktop() { current = nullptr; }
+SimulatedDesktop::~SimulatedDesktop() {
+    for (auto& open : openFiles) std::fclose(open.second.file);  // a handle the code under test leaked
+    current = nullptr;
+}
 
 SimulatedDesktop::WindowHandle SimulatedDesktop::addWindow(const std::string& title, Rect rect,
                                                            bool isVisible,
@@ -73,6 +144,13 @@ void SimulatedDesktop::removeWindow(WindowHandle window) {
     zOrder.erase(std::remove(zOrder.begin(), zOrder.end(), window), zOrder.end());
 }
 
+SimulatedDesktop::WindowHandle SimulatedDesktop::addMaximisedWindow(const std::string& title,
+                                                                    int frameInset) {
+    WindowHandle window = addWindow(title, enlarged(workArea, frameInset));
+    windows[window].zoomed = true;
+    return window;
+}
+
 SimulatedDesktop::WindowHandle SimulatedDesktop::findWindow(const std::string& className,
                                                             const std::string& title) const {
     for (WindowHandle window : zOrder) {
@@ -84,7 +162,15 @@ SimulatedDesktop::WindowHandle SimulatedDesktop::findWindow(const std::string& c
 
 void SimulatedDesktop::setScreen(int width, int height) {
     windows[desktopWindow].rect = Rect{0, 0, width, height};
+    monitors.front().rect = Rect{0, 0, width, height};
     workArea = Rect{0, 0, width, height};
+}
+
+void SimulatedDesktop::changeDisplay(int width, int height) {
+    setScreen(width, height);
+    const LParam size = static_cast<LParam>((height << 16) | (width & 0xFFFF));
+    for (WindowHandle window : std::vector<WindowHandle>(zOrder))
+        if (windows.count(window) && windows[window].proc) send(window, WM_DISPLAYCHANGE, 32, size);
 }
 
 SimulatedDesktop::WindowHandle SimulatedDesktop::addTaskbar(int height) {
@@ -94,10 +180,19 @@ SimulatedDesktop::WindowHandle SimulatedDesktop::addTaskbar(int height) {
                      "Shell_TrayWnd");
 }
 
-bool SimulatedDesktop::pressHotkey(unsigned modifiers, unsigned key) {
+platform::MonitorHandle SimulatedDesktop::addMonitor(Rect rect) {
+    MonitorHandle monitor = newHandle<MonitorHandle>();
+    monitors.push_back(Monitor{monitor, rect});
+    return monitor;
+}
+
+bool SimulatedDesktop::pressHotkey(unsigned modifiers, unsigned key, int autoRepeats) {
     for (const Hotkey& h : hotkeys) {
-        if (h.modifiers == modifiers && h.key == key && h.owner) {
-            send(h.owner, WM_HOTKEY, static_cast<WParam>(h.id), 0);
+        if ((h.modifiers & ~MOD_NOREPEAT) == modifiers && h.key == key && h.owner) {
+            const Hotkey held = h;  // the handler may register or unregister hotkeys
+            const int deliveries = held.modifiers & MOD_NOREPEAT ? 1 : 1 + autoRepeats;
+            for (int i = 0; i < deliveries; ++i)
+                send(held.owner, WM_HOTKEY, static_cast<WParam>(held.id), 0);
             return true;
         }
     }
@@ -182,8 +277,25 @@ bool SimulatedDesktop::isChecked(MenuHandle menu, unsigned id) const {
 void SimulatedDesktop::restartExplorer() {
     trayIcons.clear();
     const unsigned message = RegisterWindowMessageA("TaskbarCreated");
-    for (WindowHandle window : std::vector<WindowHandle>(zOrder))
-        if (windows.count(window) && windows[window].proc) send(window, message, 0, 0);
+    for (WindowHandle window : std::vector<WindowHandle>(zOrder)) {
+        if (!windows.count(window) || !windows[window].proc) continue;
+        if (elevated && !messagesAllowed.count({window, message})) continue;
+        send(window, message, 0, 0);
+    }
+}
+
+void SimulatedDesktop::passTime(unsigned ms) {
+    const unsigned long long end = now + ms;
+    for (;;) {
+        auto next = std::min_element(timers.begin(), timers.end(),
+                                     [](const Timer& a, const Timer& b) { return a.due < b.due; });
+        if (next == timers.end() || next->due > end) break;
+        now = next->due;
+        next->due += next->interval;
+        const Timer fired = *next;  // the handler may kill or replace it
+        send(fired.window, WM_TIMER, fired.id, 0);
+    }
+    now = end;
 }
 
 void SimulatedDesktop::post(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
@@ -193,6 +305,12 @@ void SimulatedDesktop::post(WindowHandle window, unsigned message, WParam wParam
 void SimulatedDesktop::postToClass(const std::string& className, unsigned message, WParam wParam,
                                    LParam lParam) {
     queue.push_back(Message{nullptr, message, wParam, lParam, className});
+}
+
+void SimulatedDesktop::broadcast(unsigned message, WParam wParam, LParam lParam, bool waits) {
+    broadcasts.push_back(Broadcast{message, wParam, lParam, waits});
+    for (WindowHandle window : std::vector<WindowHandle>(zOrder))
+        if (windows.count(window) && windows[window].proc) send(window, message, wParam, lParam);
 }
 
 LResult SimulatedDesktop::send(WindowHandle window, unsigned message, WParam wParam,
@@ -208,11 +326,7 @@ WindowHandle GetForegroundWindow() { return desk().foreground; }
 
 int GetWindowTextA(WindowHandle window, char* buffer, int capacity) {
     SimulatedDesktop::Window* w = find(window);
-    if (!w || capacity <= 0) return 0;
-    const int length = std::min<int>(static_cast<int>(w->title.size()), capacity - 1);
-    std::memcpy(buffer, w->title.data(), length);
-    buffer[length] = '\0';
-    return length;
+    return w ? copyText(w->title, buffer, capacity) : 0;
 }
 
 bool GetWindowRect(WindowHandle window, Rect* rect) {
@@ -243,6 +357,31 @@ bool SetWindowPos(WindowHandle window, WindowHandle, int x, int y, int cx, int c
 }
 
 WindowHandle GetDesktopWindow() { return desk().desktopWindow; }
+
+bool IsZoomed(WindowHandle window) {
+    SimulatedDesktop::Window* w = find(window);
+    return w && w->zoomed;
+}
+
+WindowHandle GetShellWindow() { return desk().shellWindow; }
+
+int GetClassNameA(WindowHandle window, char* buffer, int capacity) {
+    SimulatedDesktop::Window* w = find(window);
+    return w ? copyText(w->className, buffer, capacity) : 0;
+}
+
+std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void* value,
+                                   unsigned size) {
+    constexpr std::int32_t kProcNotFound = static_cast<std::int32_t>(0x8007007F);
+    constexpr std::int32_t kInvalidHandle = static_cast<std::int32_t>(0x80070006);
+    constexpr std::int32_t kInvalidArg = static_cast<std::int32_t>(0x80070057);
+    if (desk().dwmMissing) return kProcNotFound;
+    SimulatedDesktop::Window* w = find(window);
+    if (!w) return kInvalidHandle;
+    if (attribute != DWMWA_CLOAKED || size != sizeof(std::uint32_t)) return kInvalidArg;
+    *static_cast<std::uint32_t*>(value) = w->cloaked ? 1 : 0;  // DWM_CLOAKED_APP
+    return S_OK;
+}
 
 bool EnumWindows(EnumWindowsProc callback, LParam lParam) {
     for (WindowHandle window : std::vector<WindowHandle>(desk().zOrder)) {
@@ -300,16 +439,68 @@ bool SystemParametersInfoA(unsigned action, unsigned, void* pvParam, unsigned wi
         return true;
     }
     if (action == SPI_SETWORKAREA) {
+        const Rect old = desk().workArea;
         desk().workArea = *static_cast<const Rect*>(pvParam);
         desk().lastWorkAreaWinIni = winIni;
+        if (desk().refitsMaximisedWindows) {
+            for (auto& entry : desk().windows) {
+                SimulatedDesktop::Window& w = entry.second;
+                const long long inset = static_cast<long long>(old.left) - w.rect.left;
+                if (w.zoomed && inset > 0 && inset < 100 &&
+                    w.rect == enlarged(old, static_cast<int>(inset)))
+                    w.rect = enlarged(desk().workArea, static_cast<int>(inset));
+            }
+        }
+        // SPIF_SENDCHANGE: SendMessageTimeout to every top-level window, waiting on each.
+        if (winIni & SPIF_SENDCHANGE) desk().broadcast(WM_SETTINGCHANGE, SPI_SETWORKAREA, 0, true);
+        return true;
+    }
+    return false;
+}
+
+// The monitor sharing the largest area with the window; when none does, the flags decide.
+MonitorHandle MonitorFromWindow(WindowHandle window, std::uint32_t flags) {
+    SimulatedDesktop::Window* w = find(window);
+    const auto& monitors = desk().monitors;
+    if (!w || monitors.empty() || flags > MONITOR_DEFAULTTONEAREST) return nullptr;
+    const SimulatedDesktop::Monitor* best = nullptr;
+    long long bestOverlap = 0;
+    for (const SimulatedDesktop::Monitor& m : monitors) {
+        if (overlap(w->rect, m.rect) > bestOverlap) {
+            best = &m;
+            bestOverlap = overlap(w->rect, m.rect);
+        }
+    }
+    if (best) return best->handle;
+    if (flags == MONITOR_DEFAULTTOPRIMARY) return monitors.front().handle;
+    if (flags != MONITOR_DEFAULTTONEAREST) return nullptr;
+    best = &monitors.front();
+    for (const SimulatedDesktop::Monitor& m : monitors)
+        if (gapSquared(w->rect, m.rect) < gapSquared(w->rect, best->rect)) best = &m;
+    return best->handle;
+}
+
+bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info) {
+    // Windows refuses a record whose size it was not told.
+    if (desk().failMonitorInfo || info->cbSize != sizeof(MonitorInfo)) return false;
+    const auto& monitors = desk().monitors;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        if (monitors[i].handle != monitor) continue;
+        info->rcMonitor = monitors[i].rect;
+        info->rcWork = i == 0 ? desk().workArea : monitors[i].rect;
+        info->dwFlags = i == 0 ? MONITORINFOF_PRIMARY : 0;
         return true;
     }
     return false;
 }
 
 bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) {
+    if ((modifiers & MOD_NOREPEAT) && desk().refuseNoRepeat) return false;
+    // MOD_NOREPEAT changes how a combination is delivered, not which one it is.
+    const unsigned combination = modifiers & ~MOD_NOREPEAT;
     for (const SimulatedDesktop::Hotkey& h : desk().hotkeys) {
-        if ((h.modifiers == modifiers && h.key == key) || (h.owner && h.owner == window && h.id == id))
+        if (((h.modifiers & ~MOD_NOREPEAT) == combination && h.key == key) ||
+            (h.owner && h.owner == window && h.id == id))
             return false;
     }
     desk().hotkeys.push_back(SimulatedDesktop::Hotkey{window, id, modifiers, key});
@@ -403,12 +594,59 @@ bool UnhookWindowsHookEx(HookHandle hook) {
 bool Shell_NotifyIconA(unsigned message, NotifyIconData* data) {
     desk().calls.push_back(std::string("Shell_NotifyIconA ") + flagName(message));
     auto& icons = desk().trayIcons;
+    const bool busy = desk().now < desk().shellBusyUntil;
     if (message == NIM_ADD) {
-        if (icons.count(data->uID)) return false;
+        desk().iconAdds.push_back(desk().now);
+        if (busy || icons.count(data->uID)) return false;
+        icons[data->uID] = *data;
+        if (desk().addsTimingOut > 0) return --desk().addsTimingOut, false;
+        return true;
+    }
+    if (message == NIM_MODIFY) {
+        if (busy || !icons.count(data->uID)) return false;
         icons[data->uID] = *data;
         return true;
     }
     if (message == NIM_DELETE) return icons.erase(data->uID) == 1;
+    return false;
+}
+
+bool ChangeWindowMessageFilterEx(WindowHandle window, unsigned message, std::uint32_t action,
+                                 void*) {
+    if (!desk().hasMessageFilterEx || !find(window)) return false;
+    if (action == MSGFLT_ALLOW) desk().messagesAllowed.insert({window, message});
+    return true;
+}
+
+int GetSystemMetrics(int index) {
+    return index == SM_CXSMICON || index == SM_CYSMICON ? desk().smallIconSize : 0;
+}
+
+IconHandle LoadImageA(InstanceHandle, int resource, unsigned type, int cx, int cy, unsigned) {
+    if (type != IMAGE_ICON) return nullptr;
+    // Windows picks the closest image of the group and scales it to exactly cx by cy.
+    IconHandle icon = newHandle<IconHandle>();
+    desk().icons[icon] = SimulatedDesktop::Icon{resource, cx, cy};
+    return icon;
+}
+
+bool DestroyIcon(IconHandle icon) { return desk().icons.erase(icon) == 1; }
+
+std::uintptr_t SetTimer(WindowHandle window, std::uintptr_t id, unsigned elapse, void*) {
+    if (!find(window)) return 0;
+    KillTimer(window, id);  // the same identifier replaces the timer
+    desk().timers.push_back(SimulatedDesktop::Timer{window, id, elapse, desk().now + elapse});
+    return id;
+}
+
+bool KillTimer(WindowHandle window, std::uintptr_t id) {
+    auto& timers = desk().timers;
+    for (auto it = timers.begin(); it != timers.end(); ++it) {
+        if (it->window == window && it->id == id) {
+            timers.erase(it);
+            return true;
+        }
+    }
     return false;
 }
 
@@ -448,6 +686,8 @@ long CheckMenuItem(MenuHandle menu, unsigned id, unsigned check) {
 int TrackPopupMenu(MenuHandle menu, unsigned flags, int x, int y, int, WindowHandle owner,
                    const Rect*) {
     desk().popups.push_back(SimulatedDesktop::Popup{menu, flags, x, y, owner, desk().foreground});
+    // Windows leaves the foreground where the menu found it (or where the user's click put it).
+    if (desk().whileMenuOpen) desk().whileMenuOpen();
     if (desk().menuChoices.empty()) return 0;
     const int choice = desk().menuChoices.front();
     desk().menuChoices.pop_front();
@@ -468,6 +708,7 @@ bool SetForegroundWindow(WindowHandle window) {
 int MessageBoxA(WindowHandle owner, const char* text, const char* caption, unsigned type) {
     desk().calls.push_back("MessageBoxA");
     desk().boxes.push_back(SimulatedDesktop::Box{owner, text, caption, type});
+    if (desk().whileBoxOpen) desk().whileBoxOpen();
     if (!desk().boxAnswers.empty()) {
         const int answer = desk().boxAnswers.front();
         desk().boxAnswers.pop_front();
@@ -507,10 +748,127 @@ char* GetModuleFileNameUtf8(InstanceHandle) {
 
 std::FILE* OpenFileUtf8(const char* path, const char* mode) {
     desk().calls.push_back(std::string("OpenFile ") + mode);
+    const bool writes = std::strpbrk(mode, "wa+") != nullptr;
+    // CREATE_ALWAYS, which "w" uses, refuses a hidden or system file; nothing writes a read-only one.
+    if (writes && (marksOf(path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                     FILE_ATTRIBUTE_SYSTEM)))
+        return nullptr;
+    if (writes) desk().unflushed.insert(path);
     std::string hostMode;
     for (const char* c = mode; *c; ++c)
         if (*c != 't') hostMode += *c;  // text mode is the only mode on the host
     return std::fopen(path, hostMode.c_str());
+}
+
+std::uint32_t GetFileAttributesUtf8(const char* path) {
+    switch (kindOf(path)) {
+    case Kind::Missing: desk().lastError = ERROR_FILE_NOT_FOUND; return INVALID_FILE_ATTRIBUTES;
+    case Kind::Folder: return FILE_ATTRIBUTE_DIRECTORY | marksOf(path);
+    case Kind::File: break;
+    }
+    return FILE_ATTRIBUTE_ARCHIVE | marksOf(path);
+}
+
+FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t, void*,
+                          std::uint32_t disposition, std::uint32_t flagsAndAttributes, FileHandle) {
+    desk().calls.push_back("CreateFile");
+    const Kind kind = kindOf(path);
+    const std::uint32_t marks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    bool refused = !(access & GENERIC_WRITE) || kind == Kind::Folder;
+    if (disposition == CREATE_NEW && kind != Kind::Missing) {
+        desk().lastError = ERROR_FILE_EXISTS;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (disposition == CREATE_ALWAYS && kind == Kind::File) {
+        // An existing hidden or system file must be asked for with those marks.
+        const std::uint32_t existing = marksOf(path);
+        refused = refused || (existing & FILE_ATTRIBUTE_READONLY) ||
+                  (existing & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) &
+                   ~flagsAndAttributes) != 0;
+    } else if (disposition != CREATE_NEW && disposition != CREATE_ALWAYS) {
+        refused = true;
+    }
+    if (refused || (kind == Kind::Missing && desk().refuseNewFiles)) {
+        desk().lastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    std::FILE* file = std::fopen(path, "wb");
+    if (!file) {
+        desk().lastError = ERROR_PATH_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (kind == Kind::Missing) desk().fileMarks[path] = flagsAndAttributes & marks;
+    desk().unflushed.insert(path);
+    FileHandle handle = newHandle<FileHandle>();
+    desk().openFiles[handle] = SimulatedDesktop::OpenFile{file, path};
+    return handle;
+}
+
+bool WriteFile(FileHandle file, const void* buffer, std::uint32_t count, std::uint32_t* written,
+               void*) {
+    auto it = desk().openFiles.find(file);
+    *written = 0;
+    if (it == desk().openFiles.end()) return failWith(6);  // ERROR_INVALID_HANDLE
+    const std::uint32_t room = desk().diskFull ? count / 2 : count;
+    *written = static_cast<std::uint32_t>(std::fwrite(buffer, 1, room, it->second.file));
+    desk().unflushed.insert(it->second.path);
+    return room == count || failWith(ERROR_DISK_FULL);
+}
+
+bool FlushFileBuffers(FileHandle file) {
+    auto it = desk().openFiles.find(file);
+    if (it == desk().openFiles.end()) return failWith(6);
+    std::fflush(it->second.file);
+    desk().unflushed.erase(it->second.path);
+    return true;
+}
+
+bool CloseHandle(FileHandle file) {
+    auto it = desk().openFiles.find(file);
+    if (it == desk().openFiles.end()) return failWith(6);
+    std::fclose(it->second.file);
+    desk().openFiles.erase(it);
+    return true;
+}
+
+bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char*, std::uint32_t,
+                     void*, void*) {
+    desk().calls.push_back("ReplaceFile");
+    if (kindOf(replaced) != Kind::File || kindOf(replacement) != Kind::File)
+        return failWith(kindOf(replaced) == Kind::Folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
+    // The caller needs write access to the file it replaces.
+    if (marksOf(replaced) & FILE_ATTRIBUTE_READONLY) return failWith(ERROR_ACCESS_DENIED);
+    if (desk().replaceLosesOriginal) {
+        std::remove(replaced);
+        desk().fileMarks.erase(replaced);
+        return failWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    }
+    // The replacement keeps its own attributes: the replaced file's do not carry over.
+    renameFile(replacement, replaced);
+    return true;
+}
+
+bool MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags) {
+    desk().calls.push_back("MoveFileEx");
+    if (kindOf(existing) != Kind::File) return failWith(ERROR_FILE_NOT_FOUND);
+    const Kind target = kindOf(newName);
+    if (target == Kind::Folder) return failWith(ERROR_ACCESS_DENIED);
+    if (target == Kind::File && !(flags & MOVEFILE_REPLACE_EXISTING))
+        return failWith(ERROR_ALREADY_EXISTS);
+    if (target == Kind::File && (marksOf(newName) & FILE_ATTRIBUTE_READONLY))
+        return failWith(ERROR_ACCESS_DENIED);
+    renameFile(existing, newName);
+    return true;
+}
+
+bool DeleteFileUtf8(const char* path) {
+    if (kindOf(path) != Kind::File)
+        return failWith(kindOf(path) == Kind::Folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
+    if (marksOf(path) & FILE_ATTRIBUTE_READONLY) return failWith(ERROR_ACCESS_DENIED);
+    std::remove(path);
+    desk().fileMarks.erase(path);
+    desk().unflushed.erase(path);
+    return true;
 }
 
 unsigned short RegisterClassA(const WindowClass* windowClass) {
@@ -558,14 +916,30 @@ LResult DefWindowProcA(WindowHandle window, unsigned message, WParam wParam, LPa
 }
 
 LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    if (window == HWND_BROADCAST) {
+        desk().broadcast(message, wParam, lParam, true);
+        return 0;
+    }
     return desk().send(window, message, wParam, lParam);
 }
 
+bool SendNotifyMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    if (window == HWND_BROADCAST) {
+        desk().broadcast(message, wParam, lParam, false);
+        return true;
+    }
+    if (!find(window)) return false;
+    desk().send(window, message, wParam, lParam);  // our thread's window: handled at once
+    return true;
+}
+
 bool PostMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
-    if (window && !find(window)) return false;
+    if (window && !find(window)) return false;  // no window: a message to the thread
     desk().post(window, message, wParam, lParam);
     return true;
 }
+
+bool IsWindow(WindowHandle window) { return find(window) != nullptr; }
 
 void PostQuitMessage(int exitCode) {
     desk().calls.push_back("PostQuitMessage");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <ostream>
 #include <set>
@@ -29,6 +30,8 @@ public:
         bool visible;
         platform::WindowProc proc;  // set for windows of a registered class
         unsigned lastPositionFlags;
+        bool zoomed = false;   // IsZoomed: maximised
+        bool cloaked = false;  // DWMWA_CLOAKED: visible to IsWindowVisible, not on the screen
     };
     struct MenuItem {
         unsigned flags;
@@ -62,6 +65,12 @@ public:
         platform::LParam lParam;
         std::string toClass;  // for a window that does not exist yet: the first of this class
     };
+    struct Broadcast {
+        unsigned message;
+        platform::WParam wParam;
+        platform::LParam lParam;
+        bool waits;  // the sender waited for every top-level window to answer
+    };
 
     // Becomes the desktop the platform calls reach, with a 1920x1080 screen, and resets
     // Tabrin's process-wide state to what a fresh process has.
@@ -74,8 +83,16 @@ public:
     WindowHandle addWindow(const std::string& title, Rect rect, bool visible = true,
                            const std::string& className = "");
     void removeWindow(WindowHandle window);
+    // Maximised on the work area: its rectangle sticks out by the resizing frame on every side.
+    WindowHandle addMaximisedWindow(const std::string& title, int frameInset);
+    void cloak(WindowHandle window) { windows.at(window).cloaked = true; }
+    WindowHandle shellWindow = nullptr;  // GetShellWindow
     void focus(WindowHandle window) { foreground = window; }
     Rect rectOf(WindowHandle window) const { return windows.at(window).rect; }
+    std::string title(WindowHandle window) const {
+        auto it = windows.find(window);
+        return it == windows.end() ? "<no window>" : it->second.title;
+    }
     bool visible(WindowHandle window) const { return windows.at(window).visible; }
     unsigned lastPositionFlags(WindowHandle window) const {
         return windows.at(window).lastPositionFlags;
@@ -87,7 +104,23 @@ public:
     WindowHandle addTaskbar(int height);  // along the bottom; the work area shrinks to match
     Rect workArea;
     unsigned lastWorkAreaWinIni = 0;
+    // Some Windows versions re-maximise maximised windows themselves when the work area changes.
+    bool refitsMaximisedWindows = false;
+    // A new screen size: the work area becomes the whole screen and every top-level window of
+    // ours gets WM_DISPLAYCHANGE.
+    void changeDisplay(int width, int height);
+    bool dwmMissing = false;  // DwmGetWindowAttribute fails, as before Windows 8
     int devicesOutstanding = 0;  // GetDC without ReleaseDC
+
+    // Monitors: the first is the primary, the screen itself (setScreen resizes it); others sit
+    // beside it in virtual-screen coordinates, and their work area is their whole rectangle.
+    struct Monitor {
+        platform::MonitorHandle handle;
+        Rect rect;
+    };
+    platform::MonitorHandle addMonitor(Rect rect);
+    std::vector<Monitor> monitors;
+    bool failMonitorInfo = false;  // as for a display detached between the two calls
 
     // Keyboard. hold() and releaseKeys() change the keys without any event, as when they go down
     // before a program starts or up on another desktop; press() and release() are typed keys,
@@ -110,7 +143,9 @@ public:
     };
     std::vector<SentKey> sentKeys;  // SendInput
     // Delivers WM_HOTKEY when the combination is registered; false when nobody holds it.
-    bool pressHotkey(unsigned modifiers, unsigned key);
+    // A key held past the repeat delay repeats the combination, unless it has MOD_NOREPEAT.
+    bool pressHotkey(unsigned modifiers, unsigned key, int autoRepeats = 0);
+    bool refuseNoRepeat = false;  // RegisterHotKey fails on MOD_NOREPEAT, as Vista may
     void takeHotkeyElsewhere(unsigned modifiers, unsigned key);
     const Hotkey* hotkey(WindowHandle owner, int id) const;
     std::vector<Hotkey> hotkeys;
@@ -127,7 +162,38 @@ public:
 
     // Tray
     std::map<unsigned, platform::NotifyIconData> trayIcons;  // by uID
-    void restartExplorer();  // icons gone, "TaskbarCreated" sent to every top-level window
+    // Icons gone, "TaskbarCreated" sent to every top-level window; to an elevated program's
+    // windows only where ChangeWindowMessageFilterEx let it through.
+    void restartExplorer();
+    unsigned long long shellBusyUntil = 0;  // NIM_ADD and NIM_MODIFY fail before this time
+    int addsTimingOut = 0;                  // the next adds go in but report failure
+    std::vector<unsigned long long> iconAdds;  // the time of each NIM_ADD
+    bool elevated = false;
+    bool hasMessageFilterEx = true;  // false: Windows Vista, before the function existed
+    std::set<std::pair<WindowHandle, unsigned>> messagesAllowed;
+
+    // Icons loaded with LoadImageA and not destroyed, with the size they were loaded at.
+    struct Icon {
+        int resource;
+        int cx, cy;
+    };
+    std::map<platform::IconHandle, Icon> icons;
+    int smallIconSize = 16;  // SM_CXSMICON: 16 at 100 %, 20 at 125 %, 24 at 150 %, 32 at 200 %
+
+    // Time: timers fire WM_TIMER as their intervals pass.
+    struct Timer {
+        WindowHandle window;
+        std::uintptr_t id;
+        unsigned interval;
+        unsigned long long due;
+    };
+    std::vector<Timer> timers;
+    unsigned long long now = 0;  // ms
+    void passTime(unsigned ms);
+
+    // Run while a menu or a box is open, as the user or the system would act meanwhile.
+    std::function<void()> whileMenuOpen;
+    std::function<void()> whileBoxOpen;
 
     // Menus: TrackPopupMenu answers from chooseFromMenu, 0 (dismissed) when none is queued.
     const std::vector<MenuItem>& itemsOf(MenuHandle menu) const { return menus.at(menu); }
@@ -139,6 +205,21 @@ public:
     // Message boxes: answered from answerBox, else IDOK (MB_OK) or IDNO (MB_YESNO).
     void answerBox(int answer) { boxAnswers.push_back(answer); }
     std::vector<Box> boxes;
+
+    // Files: the bytes live in the host's files; the marks Linux has no place for (read-only,
+    // hidden, system) live here, by path, and are obeyed the way Windows obeys them.
+    std::map<std::string, std::uint32_t> fileMarks;
+    bool refuseNewFiles = false;        // the folder lets files be changed but not created
+    bool diskFull = false;              // WriteFile stores half the bytes and fails
+    bool replaceLosesOriginal = false;  // ReplaceFile deletes the old file, then cannot rename
+    // Files written since their last flush lose their bytes, as after a power cut.
+    void powerCut();
+    struct OpenFile {
+        std::FILE* file;
+        std::string path;
+    };
+    std::map<platform::FileHandle, OpenFile> openFiles;
+    std::set<std::string> unflushed;
 
     // Process
     std::string modulePath;
@@ -159,6 +240,10 @@ public:
     std::vector<Message> defaultHandled;  // DefWindowProcA calls
     platform::LResult send(WindowHandle window, unsigned message, platform::WParam wParam = 0,
                            platform::LParam lParam = 0);
+    // Messages sent to HWND_BROADCAST (and SPIF_SENDCHANGE's), in order. Our windows get them
+    // at once: they belong to the sending thread.
+    std::vector<Broadcast> broadcasts;
+    void broadcast(unsigned message, platform::WParam wParam, platform::LParam lParam, bool waits);
 
     // A log of the calls that bring Tabrin up and take it down, in order. The hook and raw-input
     // calls leave it alone while logCalls is off, so that a test can count Tabrin's allocations.

@@ -1,8 +1,10 @@
 // Win+X: the taskbar's visibility, the work area, and the refit of windows that filled it.
 #include <gtest/gtest.h>
 
+#include "app/shell.h"
 #include "control/hotkeys.h"
 #include "control/taskbar.h"
+#include "platform/session.h"
 #include "simulated_desktop.h"
 
 using namespace platform;
@@ -20,6 +22,40 @@ struct Desk : SimulatedDesktop {
     WindowHandle full = addWindow("Full", kScreen);
 };
 
+// Two presses from the ordinary desktop: the filling window stretched, then given back.
+void expectARoundTrip(Desk& desk) {
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_FALSE(desk.visible(desk.taskbar));
+    EXPECT_EQ(desk.workArea, kScreen);
+    EXPECT_EQ(desk.rectOf(desk.filling), kScreen);
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_TRUE(desk.visible(desk.taskbar));
+    EXPECT_EQ(desk.workArea, kAboveTaskbar);
+    EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
+}
+
+Rect enlarged(const Rect& r, int by) {
+    return {r.left - by, r.top - by, r.right + by, r.bottom + by};
+}
+
+// Tabrin's hidden window, routing what the system sends it through the real window procedure.
+WindowHandle addTabrinWindow(SimulatedDesktop& desk) {
+    mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false, "TabrINWndClass");
+    desk.windows[mainWindow].proc = mainWindowProc;
+    return mainWindow;
+}
+
+// Every work-area change is announced once, and nobody is waited for.
+void expectAnnouncedWithoutWaiting(const SimulatedDesktop& desk, size_t changes) {
+    size_t announced = 0;
+    for (const SimulatedDesktop::Broadcast& b : desk.broadcasts) {
+        EXPECT_FALSE(b.waits) << "a broadcast that waits on every top-level window";
+        if (b.message == WM_SETTINGCHANGE && b.wParam == SPI_SETWORKAREA) ++announced;
+    }
+    EXPECT_EQ(announced, changes);
+    EXPECT_EQ(desk.lastWorkAreaWinIni, 0u) << "neither waiting nor written to the profile";
+}
+
 }  // namespace
 
 TEST(Taskbar, HidingGivesTheScreenAndShowingTakesItBack) {
@@ -28,7 +64,7 @@ TEST(Taskbar, HidingGivesTheScreenAndShowingTakesItBack) {
     EXPECT_FALSE(desk.visible(desk.taskbar));
     EXPECT_EQ(savedWorkArea, kAboveTaskbar);
     EXPECT_EQ(desk.workArea, kScreen);
-    EXPECT_EQ(desk.lastWorkAreaWinIni, SPIF_SENDCHANGE);
+    expectAnnouncedWithoutWaiting(desk, 1);
     EXPECT_EQ(desk.rectOf(desk.filling), kScreen);
     EXPECT_EQ(desk.lastPositionFlags(desk.filling),
               SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
@@ -39,19 +75,14 @@ TEST(Taskbar, HidingGivesTheScreenAndShowingTakesItBack) {
     EXPECT_EQ(onHotkey(kHotkeyTaskbar), 0);
     EXPECT_TRUE(desk.visible(desk.taskbar));
     EXPECT_EQ(desk.workArea, kAboveTaskbar);
-    // Both the refitted window and the one that was already full-screen fit the restored area.
+    expectAnnouncedWithoutWaiting(desk, 2);
+    // Only the window we stretched is shrunk; one that was full-screen of its own stays so.
     EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
-    EXPECT_EQ(desk.rectOf(desk.full), kAboveTaskbar);
+    EXPECT_EQ(desk.rectOf(desk.full), kScreen);
     EXPECT_EQ(desk.rectOf(desk.onePixelMore), (Rect{0, 0, 1920, 1041}));
     EXPECT_EQ(desk.rectOf(desk.hidden), kAboveTaskbar);
 
-    // And round again, the same way.
-    onHotkey(kHotkeyTaskbar);
-    EXPECT_EQ(desk.workArea, kScreen);
-    EXPECT_EQ(desk.rectOf(desk.filling), kScreen);
-    onHotkey(kHotkeyTaskbar);
-    EXPECT_EQ(desk.workArea, kAboveTaskbar);
-    EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
+    expectARoundTrip(desk);  // and round again, the same way
 }
 
 TEST(Taskbar, WithNoAreaOfOursToGiveBackTheWorkAreaIsLeftAlone) {
@@ -94,4 +125,181 @@ TEST(Taskbar, ThePressFollowsTheTaskbarsActualVisibility) {
     EXPECT_TRUE(desk.visible(desk.taskbar));
     EXPECT_EQ(desk.workArea, kAboveTaskbar);
     EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
+}
+
+TEST(Taskbar, MaximisedWindowsFollowWithTheirFrameOutside) {
+    // Windows 10 at 100 % and Wine; with and without the system re-maximising them itself first.
+    for (int inset : {8, 4}) {
+        for (bool systemRefits : {false, true}) {
+            Desk desk;
+            desk.refitsMaximisedWindows = systemRefits;
+            WindowHandle maximised = desk.addMaximisedWindow("Maximised", inset);
+            WindowHandle popup = desk.addMaximisedWindow("Maximised without frame", 0);
+            // Not of the maximised form: uneven, not maximised, or on a monitor to the right.
+            WindowHandle uneven = desk.addWindow("Uneven", {-8, -8, 1928, 1049});
+            desk.windows[uneven].zoomed = true;
+            WindowHandle restored = desk.addWindow("Restored", enlarged(kAboveTaskbar, inset));
+            WindowHandle elsewhere = desk.addWindow("Elsewhere", {1912, -8, 3848, 1048});
+            desk.windows[elsewhere].zoomed = true;
+            const std::string context =
+                "inset " + std::to_string(inset) + (systemRefits ? ", refitted by the system" : "");
+
+            onHotkey(kHotkeyTaskbar);
+            EXPECT_EQ(desk.rectOf(maximised), enlarged(kScreen, inset)) << context;
+            EXPECT_TRUE(desk.windows[maximised].zoomed) << context;
+            EXPECT_EQ(desk.rectOf(popup), kScreen) << context;
+            EXPECT_EQ(desk.rectOf(uneven), (Rect{-8, -8, 1928, 1049})) << context;
+            EXPECT_EQ(desk.rectOf(restored), enlarged(kAboveTaskbar, inset)) << context;
+            EXPECT_EQ(desk.rectOf(elsewhere), (Rect{1912, -8, 3848, 1048})) << context;
+
+            onHotkey(kHotkeyTaskbar);
+            EXPECT_EQ(desk.rectOf(maximised), enlarged(kAboveTaskbar, inset)) << context;
+            EXPECT_EQ(desk.rectOf(popup), kAboveTaskbar) << context;
+            EXPECT_EQ(desk.rectOf(uneven), (Rect{-8, -8, 1928, 1049})) << context;
+            EXPECT_EQ(desk.rectOf(elsewhere), (Rect{1912, -8, 3848, 1048})) << context;
+        }
+    }
+}
+
+TEST(Taskbar, ShowingGivesBackOnlyWhatTheHideTook) {
+    Desk desk;
+    WindowHandle desktop = desk.addWindow("Program Manager", kScreen, true, "Progman");
+    WindowHandle wallpaper = desk.addWindow("", kScreen, true, "WorkerW");
+    WindowHandle gone = desk.addWindow("Closed in between", kAboveTaskbar);
+    onHotkey(kHotkeyTaskbar);
+    ASSERT_EQ(desk.rectOf(gone), kScreen);
+    desk.removeWindow(gone);
+    // Made full-screen while the taskbar was hidden: a video, a game, a slide show.
+    WindowHandle video = desk.addWindow("Video", kScreen);
+    // Maximised while the work area was the screen.
+    WindowHandle maximisedLater = desk.addMaximisedWindow("Maximised later", 8);
+
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
+    EXPECT_EQ(desk.rectOf(video), kScreen);
+    EXPECT_EQ(desk.rectOf(desk.full), kScreen);
+    EXPECT_EQ(desk.rectOf(desktop), kScreen);
+    EXPECT_EQ(desk.rectOf(wallpaper), kScreen);
+    EXPECT_EQ(desk.rectOf(maximisedLater), enlarged(kAboveTaskbar, 8));
+
+    // The next round starts from an empty table: the video stays full-screen through it.
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_EQ(desk.rectOf(desk.filling), kScreen);
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
+    EXPECT_EQ(desk.rectOf(video), kScreen);
+}
+
+TEST(Taskbar, AFullTableStretchesNoMore) {
+    SimulatedDesktop desk;
+    desk.addTaskbar(40);
+    std::vector<WindowHandle> filling;
+    for (int i = 0; i <= kStretchedCapacity; ++i)
+        filling.push_back(desk.addWindow("Filling " + std::to_string(i), kAboveTaskbar));
+    onHotkey(kHotkeyTaskbar);
+    for (int i = 0; i < kStretchedCapacity; ++i) EXPECT_EQ(desk.rectOf(filling[i]), kScreen) << i;
+    EXPECT_EQ(desk.rectOf(filling.back()), kAboveTaskbar);
+    onHotkey(kHotkeyTaskbar);
+    for (WindowHandle window : filling) EXPECT_EQ(desk.rectOf(window), kAboveTaskbar);
+}
+
+TEST(Taskbar, ShellAndCloakedWindowsAreNeverRefitted) {
+    struct Case {
+        const char* title;
+        const char* className;
+        bool cloaked;
+        bool registeredShell;  // the window GetShellWindow returns
+        bool refitted;
+    };
+    const Case cases[] = {
+        {"Program Manager", "Progman", false, false, false},
+        {"", "WorkerW", false, false, false},
+        {"", "Shell_SecondaryTrayWnd", false, false, false},
+        {"Desktop", "AnotherShellsDesktop", false, true, false},
+        {"Calculator", "ApplicationFrameWindow", true, false, false},
+        {"Progman's neighbour", "ProgmanX", false, false, true},
+        {"Editor", "Notepad", false, false, true},
+    };
+    for (bool dwmMissing : {false, true}) {
+        for (const Case& c : cases) {
+            Desk desk;
+            desk.dwmMissing = dwmMissing;
+            WindowHandle window = desk.addWindow(c.title, kAboveTaskbar, true, c.className);
+            if (c.cloaked) desk.cloak(window);
+            if (c.registeredShell) desk.shellWindow = window;
+            // Without dwmapi nothing can be known to be cloaked: it is refitted like any other.
+            const bool refitted = c.refitted || (dwmMissing && c.cloaked);
+            onHotkey(kHotkeyTaskbar);
+            EXPECT_EQ(desk.rectOf(window), refitted ? kScreen : kAboveTaskbar)
+                << c.className << (dwmMissing ? ", no dwmapi" : "");
+            EXPECT_EQ(desk.rectOf(desk.filling), kScreen);
+            onHotkey(kHotkeyTaskbar);
+            EXPECT_EQ(desk.rectOf(window), kAboveTaskbar) << c.className;
+        }
+    }
+}
+
+TEST(Taskbar, ANewScreenSizeWhileHiddenDropsTheSavedArea) {
+    Desk desk;
+    addTabrinWindow(desk);
+    onHotkey(kHotkeyTaskbar);
+    desk.changeDisplay(1280, 720);
+    desk.windows[desk.filling].rect = {0, 0, 1280, 720};  // as the system fits it to the screen
+
+    onHotkey(kHotkeyTaskbar);  // just shows the taskbar: 1920x1040 is no area for this screen
+    EXPECT_TRUE(desk.visible(desk.taskbar));
+    EXPECT_EQ(desk.workArea, (Rect{0, 0, 1280, 720}));
+    EXPECT_EQ(desk.rectOf(desk.filling), (Rect{0, 0, 1280, 720}));
+
+    // A change while the taskbar is shown costs nothing: the next round works as ever.
+    desk.changeDisplay(1920, 1080);
+    desk.workArea = kAboveTaskbar;
+    desk.windows[desk.filling].rect = kAboveTaskbar;
+    expectARoundTrip(desk);
+}
+
+TEST(Taskbar, AToggleNeverStartsInsideAnother) {
+    Desk desk;
+    // A window of ours that answers the announcement with Win+X, as a message handled while a
+    // call of ours waits would.
+    WindowHandle echo = desk.addWindow("Echo", {0, 0, 0, 0}, false, "Echo");
+    desk.windows[echo].proc = [](WindowHandle, unsigned message, WParam, LParam) -> LResult {
+        if (message == WM_SETTINGCHANGE) onHotkey(kHotkeyTaskbar);
+        return 0;
+    };
+    expectARoundTrip(desk);
+}
+
+TEST(Taskbar, HeldWinXTogglesOnceAndAThousandPressesEndWhereTheyBegan) {
+    for (bool vista : {false, true}) {
+        Desk desk;
+        desk.refuseNoRepeat = vista;
+        addTabrinWindow(desk);
+        registerHotkeys();
+        ASSERT_TRUE(desk.pressHotkey(MOD_WIN, 'X', 5));  // held past the repeat delay
+        EXPECT_EQ(desk.visible(desk.taskbar), vista) << "six toggles where it repeats";
+    }
+
+    Desk desk;
+    addTabrinWindow(desk);
+    for (int press = 0; press < 1000; ++press) onHotkey(kHotkeyTaskbar);
+    EXPECT_TRUE(desk.visible(desk.taskbar));
+    EXPECT_EQ(desk.workArea, kAboveTaskbar);
+    EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
+    EXPECT_EQ(desk.rectOf(desk.full), kScreen);
+    expectAnnouncedWithoutWaiting(desk, 1000);
+    EXPECT_EQ(desk.devicesOutstanding, 0);
+}
+
+TEST(Taskbar, AnEmptyWorkAreaIsNeverMatchedNorGivenBack) {
+    Desk desk;
+    desk.workArea = {0, 0, 0, 0};  // what a failing shell may report
+    WindowHandle helper = desk.addWindow("Helper", {0, 0, 0, 0});  // visible, of zero size
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_FALSE(desk.visible(desk.taskbar));
+    EXPECT_EQ(desk.rectOf(helper), (Rect{0, 0, 0, 0}));
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_TRUE(desk.visible(desk.taskbar));
+    EXPECT_EQ(desk.workArea, kScreen);  // never the empty area
+    EXPECT_EQ(desk.rectOf(helper), (Rect{0, 0, 0, 0}));
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "control/hotkeys.h"
 #include "control/mouse_hook.h"
 #include "control/taskbar.h"
 #include "platform/session.h"
@@ -21,10 +22,13 @@ void resetTabrinState() {
     currentWorkArea = platform::Rect{0, 0, 0, 0};
     savedWorkArea = platform::Rect{0, 0, 0, 0};
     workAreaRestorePending = false;
+    stretchedCount = 0;
     mouseHook = nullptr;
     gestureState = GestureState{};
     mainMenu = stepMenu = settingsMenu = mouseMenu = nullptr;
     taskbarCreatedMessage = 0;
+    trayIconImage = nullptr;
+    for (bool& refused : hotkeyRefused) refused = false;
 }
 
 TempFolder::TempFolder() {

@@ -1,6 +1,8 @@
 // The tray icon, its menu tree and check marks, and what each command does to the settings file.
 #include <gtest/gtest.h>
 
+#include "app/shell.h"
+#include "control/hotkeys.h"
 #include "control/mouse_hook.h"
 #include "platform/session.h"
 #include "settings/settings.h"
@@ -22,10 +24,7 @@ struct TrayDesk : SimulatedDesktop {
         modulePath = folder.file("tabrin.exe");
         if (!file.empty()) folder.write("tabrin.ini", file);
         mainWindow = addWindow("TabrIN", {0, 0, 0, 0}, false, "TabrINWndClass");
-        windows[mainWindow].proc = [](WindowHandle, unsigned message, WParam, LParam) -> LResult {
-            if (message == WM_CLOSE) PostQuitMessage(0);
-            return 0;
-        };
+        windows[mainWindow].proc = mainWindowProc;  // timers, "TaskbarCreated" and WM_CLOSE
         focus(other);
         loadSettings();
         buildMenus();
@@ -40,7 +39,20 @@ struct TrayDesk : SimulatedDesktop {
     }
     std::string file() const { return folder.read("tabrin.ini"); }
     bool closed() const { return !queue.empty() && queue.back().message == 0x0012; }
+    const Icon* icon() const {
+        auto shown = trayIcons.find(kTrayIconId);
+        if (shown == trayIcons.end()) return nullptr;
+        auto loaded = icons.find(shown->second.hIcon);
+        return loaded == icons.end() ? nullptr : &loaded->second;
+    }
 };
+
+const char kHelp[] =
+    "Resize Window\t\tHOLD (WIN + ALT) + ARROWS\nScroll Window\t\tHOLD (WIN + CTRL) + "
+    "ARROWS\nCenter Window\t\tHOLD (WIN + CTRL) + T\nHide Task Bar\t\tHOLD (WIN) + "
+    "X\n\nIF MOUSE SCROLL IS CHECKED:\nScroll Up/Down\t\tHOLD (WIN + CTRL) + MOUSE "
+    "WHEEL\n\t\t\tHOLD (WIN + ALT)  + LFT/RGT CLICK\n\nScroll Left/Right\t\tHOLD (WIN + "
+    "ALT)  + MOUSE WHEEL\n\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n";
 
 std::vector<std::string> labels(const SimulatedDesktop& desk, MenuHandle menu) {
     std::vector<std::string> out;
@@ -113,7 +125,7 @@ TEST(TrayCommands, EachChoiceIsSavedAtOnce) {
         TrayDesk desk;
         desk.choose(c.command);
         const std::string file = desk.file();
-        EXPECT_NE(file.find(std::string(c.changedLine) + "\n"), std::string::npos)
+        EXPECT_NE(file.find(std::string(c.changedLine) + "\r\n"), std::string::npos)
             << c.command << ": " << file;
         EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 7) << c.command;
         EXPECT_EQ(desk.popups.size(), 1u);
@@ -132,12 +144,7 @@ TEST(TrayCommands, DismissalHelpAndAboutWriteNothing) {
     EXPECT_EQ(desk.file(), "<missing>");
     ASSERT_EQ(desk.boxes.size(), 2u);
     EXPECT_EQ(desk.boxes[0].caption, ":: TabrIN Keys Help ::");
-    EXPECT_EQ(desk.boxes[0].text,
-              "Resize Window\t\tHOLD (WIN + ALT) + ARROWS\nScroll Window\t\tHOLD (WIN + CTRL) + "
-              "ARROWS\nCenter Window\t\tHOLD (WIN + CTRL) + T\nHide Task Bar\t\tHOLD (WIN) + "
-              "X\n\nIF MOUSE SCROLL IS CHECKED:\nScroll Up/Down\t\tHOLD (WIN + CTRL) + MOUSE "
-              "WHEEL\n\t\t\tHOLD (WIN + ALT)  + LFT/RGT CLICK\n\nScroll Left/Right\t\tHOLD (WIN + "
-              "ALT)  + MOUSE WHEEL\n\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n");
+    EXPECT_EQ(desk.boxes[0].text, kHelp);
     EXPECT_EQ(desk.boxes[1].caption, ":: About Tabrin ::");
     EXPECT_EQ(desk.boxes[1].text.substr(0, desk.boxes[1].text.find('\n') + 1), "Tabrin v0.35beta\n");
     EXPECT_EQ(std::count(desk.boxes[1].text.begin(), desk.boxes[1].text.end(), '\n'), 1);
@@ -152,26 +159,30 @@ TEST(TrayCommands, EnabledSavesFirstThenSwitchesTheGestures) {
     desk.hold({VK_LWIN, VK_MENU});  // a gesture under way: the hook is in place
     startMouseGestures();
     ASSERT_EQ(desk.hooksInstalled(), 1);
+    // The file is in place once it has been moved or replaced into its name.
+    auto savedBeforeSwitch = [&](const char* hookCall) {
+        auto saved = std::find_if(desk.calls.begin(), desk.calls.end(), [](const std::string& call) {
+            return call == "MoveFileEx" || call == "ReplaceFile";
+        });
+        auto switched = std::find(desk.calls.begin(), desk.calls.end(), hookCall);
+        return saved != desk.calls.end() && switched != desk.calls.end() && saved < switched;
+    };
     desk.calls.clear();
 
     desk.choose(25);
     EXPECT_EQ(desk.hooksInstalled(), 0);
     EXPECT_EQ(desk.rawKeyboardTarget, nullptr);
-    EXPECT_NE(desk.file().find("enablemousescroll=0\n"), std::string::npos);
-    const std::vector<std::string> off = {"OpenFile wt", "RegisterRawInputDevices REMOVE",
-                                          "UnhookWindowsHookEx"};
-    ASSERT_GE(desk.calls.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(desk.calls.begin(), desk.calls.begin() + 3), off);
+    EXPECT_NE(desk.file().find("enablemousescroll=0\r\n"), std::string::npos);
+    EXPECT_TRUE(savedBeforeSwitch("RegisterRawInputDevices REMOVE"));
+    EXPECT_TRUE(savedBeforeSwitch("UnhookWindowsHookEx"));
 
     desk.calls.clear();
     desk.choose(25);  // still held: armed at once
     EXPECT_EQ(desk.hooksInstalled(), 1);
     EXPECT_EQ(desk.rawKeyboardTarget, mainWindow);
-    EXPECT_NE(desk.file().find("enablemousescroll=1\n"), std::string::npos);
-    const std::vector<std::string> on = {"OpenFile wt", "RegisterRawInputDevices",
-                                         "SetWindowsHookExA"};
-    ASSERT_GE(desk.calls.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(desk.calls.begin(), desk.calls.begin() + 3), on);
+    EXPECT_NE(desk.file().find("enablemousescroll=1\r\n"), std::string::npos);
+    EXPECT_TRUE(savedBeforeSwitch("RegisterRawInputDevices"));
+    EXPECT_TRUE(savedBeforeSwitch("SetWindowsHookExA"));
 }
 
 TEST(TrayCommands, ExitAsksFirstOnlyWhenConfirmExitIsSet) {
@@ -235,8 +246,191 @@ TEST(TrayIcon, TheIconCarriesItsFixedFields) {
     EXPECT_EQ(icon.hWnd, mainWindow);
     EXPECT_EQ(icon.uFlags, 7u);
     EXPECT_EQ(icon.uCallbackMessage, 3025u);
-    EXPECT_EQ(icon.hIcon, LoadIconA(instance, 102));
+    ASSERT_NE(desk.icon(), nullptr);
+    EXPECT_EQ(desk.icon()->resource, 102);
     EXPECT_STREQ(icon.szTip, "TabrIN");
     removeTrayIcon();
     EXPECT_TRUE(desk.trayIcons.empty());
+}
+
+TEST(TrayCommands, HelpNamesTheCombinationsOthersHold) {
+    constexpr unsigned kWinCtrl = MOD_WIN | MOD_CONTROL, kWinAlt = MOD_WIN | MOD_ALT;
+    struct Held {
+        unsigned modifiers, key;
+    };
+    struct Case {
+        std::vector<Held> held;  // by other programs before Tabrin starts
+        std::string added;       // after the help text; nothing when all ten are Tabrin's
+    };
+    const std::string line = "\nNot available (used by another program): ";
+    const Case cases[] = {
+        {{}, ""},
+        {{{MOD_WIN, 'X'}}, line + "WIN + X\n"},
+        // Windows 10 and later: Win+X, and Win+Ctrl+Left and Right for the virtual desktops.
+        {{{kWinCtrl, VK_RIGHT}, {MOD_WIN, 'X'}, {kWinCtrl, VK_LEFT}},
+         line + "WIN + X, WIN + CTRL + LEFT, WIN + CTRL + RIGHT\n"},
+        {{{kWinCtrl, 'T'}, {MOD_WIN, 'X'}, {kWinAlt, VK_UP}, {kWinAlt, VK_DOWN}, {kWinAlt, VK_LEFT},
+          {kWinAlt, VK_RIGHT}, {kWinCtrl, VK_UP}, {kWinCtrl, VK_DOWN}, {kWinCtrl, VK_LEFT},
+          {kWinCtrl, VK_RIGHT}},
+         line + "WIN + CTRL + T, WIN + X, WIN + ALT + UP, WIN + ALT + DOWN, WIN + ALT + LEFT, "
+                "WIN + ALT + RIGHT, WIN + CTRL + UP, WIN + CTRL + DOWN, WIN + CTRL + LEFT, "
+                "WIN + CTRL + RIGHT\n"},
+    };
+    // Vista refuses MOD_NOREPEAT: the plain combination registered after it is not unavailable.
+    for (bool vista : {false, true}) {
+        for (const Case& c : cases) {
+            TrayDesk desk;
+            desk.refuseNoRepeat = vista;
+            for (const Held& h : c.held) desk.takeHotkeyElsewhere(h.modifiers, h.key);
+            registerHotkeys();
+            desk.choose(kCommandHelp);
+            ASSERT_EQ(desk.boxes.size(), 1u);
+            EXPECT_EQ(desk.boxes[0].text, kHelp + c.added) << "vista " << vista;
+            EXPECT_EQ(desk.boxes[0].caption, ":: TabrIN Keys Help ::");
+            EXPECT_EQ(desk.hotkeys.size(), 10u);  // ours and theirs
+        }
+    }
+}
+
+TEST(TrayIcon, TheUsersWindowGetsTheForegroundBack) {
+    struct Case {
+        const char* name;
+        std::string file;
+        int command;
+        int answer;  // to a box, when there is one
+        std::function<void(TrayDesk&)> meanwhile;  // while the menu is open
+        std::function<void(TrayDesk&)> inTheBox;   // while a box is open
+        bool editorInFront;                        // else the window named below
+    };
+    // Windows may hand the foreground to Tabrin's window when an unowned box closes.
+    auto boxLeavesTabrinInFront = [](TrayDesk& d) { d.focus(mainWindow); };
+    const Case cases[] = {
+        {"dismissed", "", 0, 0, nullptr, nullptr, true},
+        {"5 px", "", 4, 0, nullptr, nullptr, true},
+        {"Persistent PopUp never takes it", "persistentmenu=1\n", 0, 0, nullptr, nullptr, true},
+        {"Help", "", 30, IDOK, nullptr, boxLeavesTabrinInFront, true},
+        {"About...", "", 40, IDOK, nullptr, boxLeavesTabrinInFront, true},
+        {"Exit answered No", "", 102, IDNO, nullptr, boxLeavesTabrinInFront, true},
+        {"a box closing leaves no window in front", "", 30, IDOK, nullptr,
+         [](TrayDesk& d) { d.focus(kNoWindow); }, true},
+        {"the user clicked another window", "", 0, 0,
+         [](TrayDesk& d) { d.focus(d.addWindow("Browser", {0, 0, 50, 50})); }, nullptr, false},
+        {"the window closed meanwhile", "", 0, 0, [](TrayDesk& d) { d.removeWindow(d.other); },
+         nullptr, false},
+        {"the window closed meanwhile, then Help", "", 30, IDOK,
+         [](TrayDesk& d) { d.removeWindow(d.other); }, boxLeavesTabrinInFront, false},
+    };
+    for (const Case& c : cases) {
+        TrayDesk desk(c.file);
+        desk.whileMenuOpen = [&] { if (c.meanwhile) c.meanwhile(desk); };
+        desk.whileBoxOpen = [&] { if (c.inTheBox) c.inTheBox(desk); };
+        if (c.answer) desk.answerBox(c.answer);
+        desk.choose(c.command);
+        ASSERT_EQ(desk.popups.size(), 1u) << c.name;
+        if (c.editorInFront) {
+            EXPECT_EQ(desk.foreground, desk.other) << c.name;
+        } else if (desk.windows.count(desk.other)) {
+            EXPECT_EQ(desk.title(desk.foreground), "Browser") << c.name;
+        } else {
+            EXPECT_EQ(desk.foreground, mainWindow) << c.name;  // nothing left to give it to
+        }
+        ASSERT_FALSE(desk.queue.empty()) << c.name;
+        EXPECT_EQ(desk.queue.front().message, WM_NULL) << c.name;
+        EXPECT_EQ(desk.queue.front().window, mainWindow) << c.name;
+    }
+}
+
+TEST(TrayIcon, TwoHundredMenusInARowEachCloseOnAClickElsewhere) {
+    TrayDesk desk;
+    desk.cursor = {1900, 1070};
+    for (int i = 0; i < 200; ++i) {
+        desk.choose(i % 2 ? 0 : 4);
+        // The menu opens with Tabrin's window in front and closes with the editor back there.
+        ASSERT_EQ(desk.popups.back().foregroundAtOpen, mainWindow) << i;
+        ASSERT_EQ(desk.foreground, desk.other) << i;
+    }
+    EXPECT_EQ(desk.popups.size(), 200u);
+    EXPECT_EQ(std::count_if(desk.queue.begin(), desk.queue.end(),
+                            [](const SimulatedDesktop::Message& m) { return m.message == WM_NULL; }),
+              200);
+    EXPECT_EQ(desk.file(), "stepsize=5\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=0\r\n"
+                           "ignoreunnamed=1\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n");
+}
+
+TEST(TrayIcon, RetriedEveryTwoSecondsWhileTheShellIsBusyForUpToTwoMinutes) {
+    struct Case {
+        const char* name;
+        unsigned long long busyFor;  // ms after start
+        int addsTimingOut;
+        std::vector<unsigned long long> adds;  // when NIM_ADD was tried
+        bool shown;
+    };
+    std::vector<unsigned long long> everyTwoSeconds;
+    for (unsigned long long t = 0; t <= 120000; t += 2000) everyTwoSeconds.push_back(t);
+    const Case cases[] = {
+        {"the shell answers at once", 0, 0, {0}, true},
+        {"busy for five seconds", 5000, 0, {0, 2000, 4000, 6000}, true},
+        {"the add timed out but went in", 0, 1, {0}, true},
+        {"busy for good: sixty retries, then quiet", 1000000, 0, everyTwoSeconds, false},
+    };
+    for (const Case& c : cases) {
+        TrayDesk desk;
+        removeTrayIcon();
+        desk.iconAdds.clear();
+        desk.shellBusyUntil = c.busyFor;
+        desk.addsTimingOut = c.addsTimingOut;
+        addTrayIcon();
+        desk.passTime(10 * 60 * 1000);
+        EXPECT_EQ(desk.iconAdds, c.adds) << c.name;
+        EXPECT_EQ(desk.trayIcons.count(kTrayIconId), c.shown ? 1u : 0u) << c.name;
+        EXPECT_TRUE(desk.timers.empty()) << c.name;  // nothing wakes Tabrin any more
+    }
+    {
+        TrayDesk desk;  // a busy shell after an Explorer restart is waited for the same way
+        desk.shellBusyUntil = 3000;
+        desk.restartExplorer();
+        desk.passTime(60000);
+        EXPECT_EQ(desk.trayIcons.count(kTrayIconId), 1u);
+        EXPECT_TRUE(desk.timers.empty());
+        removeTrayIcon();
+        desk.shellBusyUntil = 1000000;
+        addTrayIcon();
+        desk.passTime(3000);
+        removeTrayIcon();  // Exit while still retrying: the timer goes too
+        EXPECT_TRUE(desk.timers.empty());
+    }
+}
+
+TEST(TrayIcon, ComesBackAfterExplorerRestartsEvenWhenElevated) {
+    struct Case {
+        bool elevated;
+        bool hasMessageFilterEx;
+        bool back;
+    };
+    const Case cases[] = {{false, true, true}, {true, true, true}, {false, false, true},
+                          {true, false, false}};  // Vista, elevated: nothing lets it through
+    for (const Case& c : cases) {
+        TrayDesk desk;
+        desk.elevated = c.elevated;
+        desk.hasMessageFilterEx = c.hasMessageFilterEx;
+        desk.messagesAllowed.clear();  // as in a process started under these conditions
+        removeTrayIcon();
+        addTrayIcon();
+        desk.restartExplorer();
+        EXPECT_EQ(desk.trayIcons.count(kTrayIconId), c.back ? 1u : 0u)
+            << c.elevated << c.hasMessageFilterEx;
+    }
+}
+
+TEST(TrayIcon, SharpAtEveryDisplayScale) {
+    for (int size : {16, 20, 24, 32}) {
+        TrayDesk desk;
+        desk.smallIconSize = size;
+        desk.restartExplorer();  // the icon is loaded again on each add
+        ASSERT_NE(desk.icon(), nullptr) << size;
+        EXPECT_EQ(desk.icon()->resource, 102) << size;
+        EXPECT_EQ(desk.icon()->cx, size);
+        EXPECT_EQ(desk.icon()->cy, size);
+        EXPECT_EQ(desk.icons.size(), 1u) << size;  // the image of the old shell is destroyed
+    }
 }
