@@ -22,7 +22,7 @@ void bringUp(WindowHandle window) {
     mainWindow = window;
     loadSettings();
     registerHotkeys();
-    if (settings.enablemousescroll) installMouseHook();
+    if (settings.enablemousescroll) startMouseGestures();
     buildMenus();
     addTrayIcon();
     refreshMenuChecks();
@@ -30,7 +30,7 @@ void bringUp(WindowHandle window) {
 
 void takeDown() {
     unregisterHotkeys();
-    removeMouseHook();
+    stopMouseGestures();
     removeTrayIcon();
     PostQuitMessage(0);
 }
@@ -60,6 +60,8 @@ LResult mainWindowProc(WindowHandle window, unsigned message, WParam wParam, LPa
     case WM_DISPLAYCHANGE: onDisplayChange(); return 0;
     case WM_TIMER: return onTrayTimer(wParam);
     case kTrayCallbackMessage: return onTrayMessage(wParam, lParam);
+    case WM_INPUT: onRawInput(lParam); break;  // DefWindowProc still has to clean up after it
+    case kMouseHookMessage: return onMouseHookMessage(wParam);
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

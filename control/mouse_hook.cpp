@@ -1,5 +1,6 @@
-// The low-level mouse hook. It sees every mouse event of the desktop, so the path without the
-// Win combination only reads the keys and passes on: no allocation, no I/O, no lock.
+// The low-level mouse hook, installed only while Win+Ctrl or Win+Alt is held. It sees every mouse
+// event of the desktop, so it and the raw-input handler that arms it allocate nothing, do no I/O
+// and take no lock.
 #include "control/mouse_hook.h"
 
 #include "control/window_actions.h"
@@ -9,37 +10,178 @@
 using namespace platform;
 
 HookHandle mouseHook = nullptr;
+GestureState gestureState;
 
 namespace {
 
-bool isDown(int key) { return GetKeyState(key) < 0; }  // high bit set
+constexpr unsigned kCtrlHeld = 1;
+constexpr unsigned kAltHeld = 2;
+constexpr int kNoButton = -1;
+// The buttons of GestureState::withheldDown, as virtual keys.
+constexpr int kButtonKeys[5] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2};
+
+// The physical state: the queue state GetKeyState gives is our own thread's, which lags while
+// Tabrin's menu or a box of ours is in front.
+bool isDown(int key) { return GetAsyncKeyState(key) < 0; }
+
+// 0 when no combination is held; else which of Ctrl and Alt are held with a Win key. Without a
+// Win key Ctrl and Alt cannot matter, so the usual call costs two queries, not four.
+unsigned heldCombination(int justPressed = 0) {
+    const auto down = [justPressed](int key) { return key == justPressed || isDown(key); };
+    if (!down(VK_LWIN) && !down(VK_RWIN)) return 0;
+    return (down(VK_CONTROL) ? kCtrlHeld : 0) | (down(VK_MENU) ? kAltHeld : 0);
+}
+
+// The button a message is about, as an index into withheldDown, and whether it goes down.
+int buttonOf(WParam message, const MouseEvent& event, bool* down) {
+    *down = true;
+    switch (message) {
+    case WM_LBUTTONUP: *down = false; return 0;
+    case WM_LBUTTONDOWN: return 0;
+    case WM_RBUTTONUP: *down = false; return 1;
+    case WM_RBUTTONDOWN: return 1;
+    case WM_MBUTTONUP: *down = false; return 2;
+    case WM_MBUTTONDOWN: return 2;
+    case WM_XBUTTONUP: *down = false; [[fallthrough]];
+    case WM_XBUTTONDOWN: return (event.mouseData >> 16) == XBUTTON2 ? 4 : 3;
+    }
+    return kNoButton;
+}
+
+bool buttonWithheld() {
+    for (bool withheld : gestureState.withheldDown)
+        if (withheld) return true;
+    return false;
+}
+
+// The hook is needed while a combination is held, and until each withheld button-down has had
+// its button-up withheld too.
+void disarmUnlessNeeded() {
+    if (!gestureState.watchingKeys || heldCombination()) return;
+    gestureState.combinationHeld = false;
+    if (!buttonWithheld()) removeMouseHook();
+}
+
+// Called by the hook when no combination is held: the gesture is over, and the hook should go.
+// Key-ups normally remove it first; this catches those that never arrive (released on another
+// desktop) or arrive before the key state has changed.
+void combinationEnded() {
+    gestureState.maskedFor = 0;
+    if (!gestureState.watchingKeys || gestureState.recheckPosted || buttonWithheld()) return;
+    gestureState.recheckPosted = PostMessageA(mainWindow, kMouseHookMessage, kRecheckKeys, 0);
+}
+
+void sendMaskKey() {
+    Input keys[2] = {};
+    keys[0].type = keys[1].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = keys[1].ki.wVk = kMaskKey;
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, keys, sizeof(Input));
+}
+
+bool registerKeyboard(unsigned flags, WindowHandle target) {
+    const RawInputDevice keyboard = {1, 6, flags, target};  // generic desktop page, keyboard
+    return RegisterRawInputDevices(&keyboard, 1, sizeof keyboard);
+}
 
 }  // namespace
 
 void installMouseHook() {
     if (mouseHook) return;  // one hook is enough; a second would move windows twice
+    // A button the system counts as down now went down past us: its button-up goes on too. The
+    // key state never saw a button-down we withheld, so such a button keeps its mark.
+    for (int i = 0; i < 5; ++i)
+        if (isDown(kButtonKeys[i])) gestureState.withheldDown[i] = false;
+    gestureState.maskedFor = 0;
     mouseHook = SetWindowsHookExA(WH_MOUSE_LL, mouseHookProc, instance, 0);
 }
 
 void removeMouseHook() {
     if (!mouseHook) return;
+    // Fails when Windows dropped the hook after time-outs; the next gesture installs a new one.
     UnhookWindowsHookEx(mouseHook);
     mouseHook = nullptr;
 }
 
+void startMouseGestures() {
+    if (gestureState.watchingKeys || gestureState.hookAlwaysOn) return;
+    gestureState.watchingKeys = registerKeyboard(RIDEV_INPUTSINK, mainWindow);
+    // Without raw input nothing would say when to arm: keep the hook rather than lose gestures.
+    gestureState.hookAlwaysOn = !gestureState.watchingKeys;
+    gestureState.combinationHeld = gestureState.watchingKeys && heldCombination();
+    if (gestureState.hookAlwaysOn || gestureState.combinationHeld) installMouseHook();
+}
+
+void stopMouseGestures() {
+    if (gestureState.watchingKeys) registerKeyboard(RIDEV_REMOVE, kNoWindow);
+    gestureState.watchingKeys = gestureState.hookAlwaysOn = gestureState.combinationHeld = false;
+    removeMouseHook();
+}
+
+void onRawInput(LParam lParam) {
+    if (!gestureState.watchingKeys) return;
+    RawKeyboardInput input;
+    unsigned size = sizeof input;
+    const unsigned copied = GetRawInputData(lParam, RID_INPUT, &input, &size, sizeof input.header);
+    if (copied == static_cast<unsigned>(-1) || copied < sizeof input ||
+        input.header.dwType != RIM_TYPEKEYBOARD)
+        return;
+    int key = input.keyboard.VKey;
+    if (key == VK_LCONTROL || key == VK_RCONTROL) key = VK_CONTROL;
+    if (key == VK_LMENU || key == VK_RMENU) key = VK_MENU;
+    if (key != VK_LWIN && key != VK_RWIN && key != VK_CONTROL && key != VK_MENU) return;
+
+    if (input.keyboard.Flags & RI_KEY_BREAK) {
+        disarmUnlessNeeded();
+    } else if (!gestureState.combinationHeld && heldCombination(key)) {
+        // A new gesture (a held key repeats its key-down: not that). The key state may not show
+        // this press yet; the event itself says the key is down. A hook still kept for a
+        // withheld button may have been dropped by Windows since, taking the button-up with it:
+        // take a fresh one.
+        gestureState.combinationHeld = true;
+        removeMouseHook();
+        installMouseHook();
+    }
+}
+
+LResult onMouseHookMessage(WParam request) {
+    if (request == kSendMaskKey) sendMaskKey();
+    if (request == kRecheckKeys) {
+        gestureState.recheckPosted = false;
+        disarmUnlessNeeded();
+    }
+    return 0;
+}
+
 LResult mouseHookProc(int code, WParam wParam, LParam lParam) {
-    // Each key query is a round trip to the window system; without a Win key, Ctrl and Alt
-    // cannot matter, so the usual event costs two queries, not four.
-    const bool win = isDown(VK_LWIN) || isDown(VK_RWIN);
-    if (!win) return CallNextHookEx(mouseHook, code, wParam, lParam);
-    const bool winCtrl = isDown(VK_CONTROL);  // Win is down from here on
-    const bool winAlt = isDown(VK_MENU);
-    if (code != HC_ACTION || !(winCtrl || winAlt))
-        return CallNextHookEx(mouseHook, code, wParam, lParam);
+    const unsigned held = heldCombination();  // read before the code, as Windows lets us
+    if (code != HC_ACTION) return CallNextHookEx(mouseHook, code, wParam, lParam);
+    const MouseEvent& event = *reinterpret_cast<const MouseEvent*>(lParam);
+    bool down = false;
+    const int button = buttonOf(wParam, event, &down);
+
+    // A button-up goes where its button-down went, whatever the keys say now: a drag begun
+    // before the keys must end, and a click begun with them must not end in a stray release.
+    bool withhold = held != 0;
+    if (button != kNoButton) {
+        if (down) gestureState.withheldDown[button] = withhold;
+        else withhold = gestureState.withheldDown[button];
+        if (!down) gestureState.withheldDown[button] = false;
+    }
+    if (!held) combinationEnded();
+    if (!withhold) return CallNextHookEx(mouseHook, code, wParam, lParam);
+    if (!held) return -1;  // the end of a click begun with the keys
+
+    // The keys still reach the foreground program: without a key between press and release,
+    // letting go of Alt would open its menu bar, and of Win the Start menu.
+    if (gestureState.maskedFor != held) {
+        gestureState.maskedFor = held;
+        PostMessageA(mainWindow, kMouseHookMessage, kSendMaskKey, 0);
+    }
 
     const int m = settings.mouseStep();
     int wheelDX = 0, wheelDY = 0, clickDX = 0, clickDY = 0;
-    if (winCtrl) {  // Win+Ctrl+Alt counts as Win+Ctrl
+    if (held & kCtrlHeld) {  // Win+Ctrl+Alt counts as Win+Ctrl
         wheelDY = m;
         clickDX = m;
     } else {
@@ -55,8 +197,7 @@ LResult mouseHookProc(int code, WParam wParam, LParam lParam) {
         moveWindowBy(GetForegroundWindow(), clickDX, clickDY);
         break;
     case WM_MOUSEWHEEL: {
-        const MouseEvent* event = reinterpret_cast<const MouseEvent*>(lParam);
-        const short delta = static_cast<short>(event->mouseData >> 16);
+        const short delta = static_cast<short>(event.mouseData >> 16);
         if (delta < 0) moveWindowBy(GetForegroundWindow(), wheelDX, wheelDY);
         else moveWindowBy(GetForegroundWindow(), oppositeStep(wheelDX), oppositeStep(wheelDY));
         break;

@@ -67,6 +67,47 @@ struct MouseEvent {
 };
 
 using WindowProc = LResult (*)(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
+// Same layout as RAWINPUTDEVICE.
+struct RawInputDevice {
+    std::uint16_t usUsagePage;
+    std::uint16_t usUsage;
+    std::uint32_t dwFlags;
+    WindowHandle hwndTarget;
+};
+
+// Same layout as RAWINPUTHEADER followed by RAWKEYBOARD: a RAWINPUT of a keyboard.
+struct RawInputHeader {
+    std::uint32_t dwType;
+    std::uint32_t dwSize;
+    void* hDevice;
+    WParam wParam;
+};
+struct RawKeyboard {
+    std::uint16_t MakeCode;
+    std::uint16_t Flags;
+    std::uint16_t Reserved;
+    std::uint16_t VKey;
+    std::uint32_t Message;
+    std::uint32_t ExtraInformation;
+};
+struct RawKeyboardInput {
+    RawInputHeader header;
+    RawKeyboard keyboard;
+};
+
+// The keyboard member of INPUT; SendInput takes it with its type (INPUT_KEYBOARD).
+struct KeyboardInput {
+    std::uint16_t wVk;
+    std::uint16_t wScan;
+    std::uint32_t dwFlags;
+    std::uint32_t time;
+    std::uintptr_t dwExtraInfo;
+};
+struct Input {
+    std::uint32_t type;
+    KeyboardInput ki;
+};
+
 using HookProc = LResult (*)(int code, WParam wParam, LParam lParam);
 using EnumWindowsProc = bool (*)(WindowHandle window, LParam lParam);
 
@@ -115,6 +156,8 @@ constexpr unsigned WM_DISPLAYCHANGE = 0x007E;
 constexpr unsigned WM_COMMAND = 0x0111;
 constexpr unsigned WM_TIMER = 0x0113;
 constexpr unsigned WM_HOTKEY = 0x0312;
+constexpr unsigned WM_INPUT = 0x00FF;
+constexpr unsigned WM_APP = 0x8000;
 constexpr unsigned WM_MOUSEMOVE = 0x0200;
 constexpr unsigned WM_LBUTTONDOWN = 0x0201;
 constexpr unsigned WM_LBUTTONUP = 0x0202;
@@ -128,6 +171,8 @@ constexpr unsigned WM_MOUSEWHEEL = 0x020A;
 constexpr unsigned WM_XBUTTONDOWN = 0x020B;
 constexpr unsigned WM_XBUTTONUP = 0x020C;
 constexpr unsigned WM_MOUSEHWHEEL = 0x020E;
+constexpr unsigned XBUTTON1 = 0x0001;  // high word of mouseData with WM_XBUTTON*
+constexpr unsigned XBUTTON2 = 0x0002;
 constexpr unsigned WM_USER = 0x0400;
 
 constexpr int IDCANCEL = 2;
@@ -178,6 +223,24 @@ constexpr int VK_RIGHT = 0x27;
 constexpr int VK_DOWN = 0x28;
 constexpr int VK_LWIN = 0x5B;
 constexpr int VK_RWIN = 0x5C;
+constexpr int VK_LBUTTON = 0x01;
+constexpr int VK_RBUTTON = 0x02;
+constexpr int VK_MBUTTON = 0x04;
+constexpr int VK_XBUTTON1 = 0x05;
+constexpr int VK_XBUTTON2 = 0x06;
+constexpr int VK_LCONTROL = 0xA2;
+constexpr int VK_RCONTROL = 0xA3;
+constexpr int VK_LMENU = 0xA4;
+constexpr int VK_RMENU = 0xA5;
+constexpr unsigned INPUT_KEYBOARD = 1;
+constexpr unsigned KEYEVENTF_KEYUP = 0x0002;
+
+// Raw input
+constexpr unsigned RIDEV_REMOVE = 0x00000001;
+constexpr unsigned RIDEV_INPUTSINK = 0x00000100;
+constexpr unsigned RID_INPUT = 0x10000003;
+constexpr unsigned RIM_TYPEKEYBOARD = 1;
+constexpr unsigned RI_KEY_BREAK = 1;
 
 // Hooks
 constexpr int WH_MOUSE_LL = 14;
@@ -286,7 +349,14 @@ bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info);
 // keyboard
 bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key);
 bool UnregisterHotKey(WindowHandle window, int id);
-short GetKeyState(int key);
+short GetAsyncKeyState(int key);  // the physical state, whichever thread has the keyboard
+unsigned SendInput(unsigned count, const Input* inputs, int size);
+
+// raw input
+bool RegisterRawInputDevices(const RawInputDevice* devices, unsigned count, unsigned size);
+// rawInput is WM_INPUT's lParam; returns the bytes copied, or (unsigned)-1.
+unsigned GetRawInputData(LParam rawInput, unsigned command, void* data, unsigned* size,
+                         unsigned headerSize);
 
 // mouse
 HookHandle SetWindowsHookExA(int idHook, HookProc proc, InstanceHandle instance, std::uint32_t threadId);

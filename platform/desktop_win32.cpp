@@ -30,7 +30,11 @@
     X(FILE_ATTRIBUTE_HIDDEN) X(FILE_ATTRIBUTE_SYSTEM) X(FILE_ATTRIBUTE_DIRECTORY)            \
     X(FILE_ATTRIBUTE_ARCHIVE) X(FILE_ATTRIBUTE_NORMAL) X(INVALID_FILE_ATTRIBUTES)            \
     X(MOVEFILE_REPLACE_EXISTING) X(MOVEFILE_WRITE_THROUGH) X(REPLACEFILE_IGNORE_MERGE_ERRORS) \
-    X(IMAGE_ICON) X(LR_DEFAULTCOLOR) X(SM_CXSMICON) X(SM_CYSMICON)
+    X(IMAGE_ICON) X(LR_DEFAULTCOLOR) X(SM_CXSMICON) X(SM_CYSMICON)                           \
+    X(WM_INPUT) X(WM_APP) X(XBUTTON1) X(XBUTTON2)                                             \
+    X(VK_LCONTROL) X(VK_RCONTROL) X(VK_LMENU) X(VK_RMENU) X(INPUT_KEYBOARD)                  \
+    X(KEYEVENTF_KEYUP) X(RIDEV_REMOVE) X(RIDEV_INPUTSINK) X(RID_INPUT) X(RIM_TYPEKEYBOARD)   \
+    X(RI_KEY_BREAK) X(VK_LBUTTON) X(VK_RBUTTON) X(VK_MBUTTON) X(VK_XBUTTON1) X(VK_XBUTTON2)
 
 #define TABRIN_OURS(name) static_cast<long long>(platform::name),
 constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
@@ -61,6 +65,17 @@ static_assert(offsetof(platform::MouseEvent, mouseData) == offsetof(MSLLHOOKSTRU
 static_assert(offsetof(platform::MouseEvent, dwExtraInfo) == offsetof(MSLLHOOKSTRUCT, dwExtraInfo),
               "MouseEvent layout");
 static_assert(sizeof(platform::Rect) == sizeof(RECT), "Rect layout");
+static_assert(sizeof(platform::RawInputDevice) == sizeof(RAWINPUTDEVICE), "RawInputDevice layout");
+static_assert(offsetof(platform::RawInputDevice, hwndTarget) ==
+                  offsetof(RAWINPUTDEVICE, hwndTarget),
+              "RawInputDevice layout");
+static_assert(sizeof(platform::RawInputHeader) == sizeof(RAWINPUTHEADER), "RawInputHeader layout");
+static_assert(offsetof(platform::RawKeyboardInput, keyboard) == offsetof(RAWINPUT, data.keyboard),
+              "RawKeyboardInput layout");
+static_assert(offsetof(platform::RawKeyboardInput, keyboard.VKey) ==
+                  offsetof(RAWINPUT, data.keyboard.VKey),
+              "RawKeyboardInput layout");
+static_assert(sizeof(platform::KeyboardInput) == sizeof(KEYBDINPUT), "KeyboardInput layout");
 static_assert(sizeof(platform::MonitorInfo) == sizeof(MONITORINFO), "MonitorInfo layout");
 static_assert(offsetof(platform::MonitorInfo, rcMonitor) == offsetof(MONITORINFO, rcMonitor),
               "MonitorInfo layout");
@@ -228,7 +243,38 @@ bool UnregisterHotKey(WindowHandle window, int id) {
     return ::UnregisterHotKey(toHwnd(window), id) != FALSE;
 }
 
-short GetKeyState(int key) { return ::GetKeyState(key); }
+short GetAsyncKeyState(int key) { return ::GetAsyncKeyState(key); }
+
+unsigned SendInput(unsigned count, const Input* inputs, int) {
+    // INPUT is a union sized for its mouse member: copy each record into a whole one, and send
+    // them in one call so that nothing comes between them.
+    INPUT native[4];
+    if (count > 4) return 0;
+    for (unsigned i = 0; i < count; ++i) {
+        std::memset(&native[i], 0, sizeof native[i]);
+        native[i].type = inputs[i].type;
+        std::memcpy(&native[i].ki, &inputs[i].ki, sizeof(KEYBDINPUT));
+    }
+    return ::SendInput(count, native, sizeof(INPUT));
+}
+
+bool RegisterRawInputDevices(const RawInputDevice* devices, unsigned count, unsigned size) {
+    return ::RegisterRawInputDevices(reinterpret_cast<const RAWINPUTDEVICE*>(devices), count,
+                                     size) != FALSE;
+}
+
+unsigned GetRawInputData(LParam rawInput, unsigned command, void* data, unsigned* size,
+                         unsigned headerSize) {
+    // RAWINPUT is sized for its largest member; take it whole, hand over what the caller holds.
+    RAWINPUT native;
+    UINT nativeSize = sizeof native;
+    const UINT copied = ::GetRawInputData(reinterpret_cast<HRAWINPUT>(rawInput), command, &native,
+                                          &nativeSize, headerSize);
+    if (copied == static_cast<UINT>(-1)) return copied;
+    const unsigned kept = copied < *size ? copied : *size;
+    std::memcpy(data, &native, kept);
+    return kept;
+}
 
 HookHandle SetWindowsHookExA(int idHook, HookProc proc, InstanceHandle instance,
                              std::uint32_t threadId) {

@@ -184,9 +184,9 @@ void runMenuCommand(unsigned identifier) {
         case kCommandPersistentMenu: toggleSetting(settings.persistentmenu); break;
         case kCommandIgnoreUnnamed: toggleSetting(settings.ignoreunnamed); break;
         case kCommandMouseEnabled:
-            toggleSetting(settings.enablemousescroll);  // saved before the hook is switched
-            if (settings.enablemousescroll) installMouseHook();
-            else removeMouseHook();
+            toggleSetting(settings.enablemousescroll);  // saved before the gestures are switched
+            if (settings.enablemousescroll) startMouseGestures();
+            else stopMouseGestures();
             break;
         case kCommandMouseInvert: toggleSetting(settings.invertedmouse); break;
         case kCommandHelp: showHelp(); break;

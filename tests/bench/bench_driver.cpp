@@ -3,7 +3,8 @@
 //
 //   tabrin_bench.exe --tabrin X --null-hook X --null-hotkey X --minimal X [--candidate X]
 //                    [--rounds N] [--moves N] [--chunk N] [--presses N] [--press-chunk N]
-//                    [--startups N] [--idle-seconds N] [--only hook,hotkey,startup,idle]
+//                    [--startups N] [--gestures N] [--idle-seconds N]
+//                    [--only hook,hotkey,gesture,startup,idle]
 //
 // Prints "ROUND ..." lines as it goes and one "RESULT ..." line per measurement for scripts/bench;
 // "ERROR ..." lines (and exit status 1) when a measurement could not be taken.
@@ -23,6 +24,7 @@ constexpr char kTabrinClass[] = "TabrINWndClass";
 constexpr char kTargetClass[] = "TabrinBenchTarget";
 constexpr DWORD kTimeoutMs = 10000;
 constexpr int kWarmUpMoves = 500;
+constexpr DWORD kSettleMs = 300;
 constexpr int kBusyMoves = 2000;
 constexpr int kProbeHotkeyId = 0xB00;
 constexpr RECT kTargetStart = {100, 100, 500, 400};
@@ -36,6 +38,7 @@ struct Options {
     int presses = 500;
     int pressChunk = 100;
     int startups = 9;
+    int gestures = 50;
     int idleSeconds = 30;
     std::string only;
 };
@@ -187,6 +190,27 @@ ULONGLONG cpuTime(HANDLE process) {
     return value(kernel) + value(user);
 }
 
+// ---- Input ------------------------------------------------------------------------
+
+INPUT key(WORD vk, bool up) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
+    const bool extended = vk == VK_LWIN || vk == VK_RIGHT;
+    in.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
+    return in;
+}
+
+// Presses (or releases) the keys in order (in reverse order), then lets the programs take them.
+void sendKeys(std::vector<WORD> keys, bool up) {
+    std::vector<INPUT> inputs;
+    if (up) std::reverse(keys.begin(), keys.end());
+    for (WORD vk : keys) inputs.push_back(key(vk, up));
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    pumpFor(30);
+}
+
 // ---- Hook overhead ------------------------------------------------------------------
 
 // Mouse moves to and fro in the middle of the desktop, where no window of ours lies. Under a
@@ -204,36 +228,44 @@ double timeMoves(int count) {
     return nowMs() - start;
 }
 
-// The moves' wall time, and the CPU time the hook's own process spent on them (100-ns units).
-bool timeMovesUnder(const std::string& exe, const char* className, int moves, double* ms,
-                    ULONGLONG* cpu) {
+// The moves' wall time, and the CPU time the hook's own process spent on them (100-ns units),
+// with `held` down during the timed moves.
+bool timeMovesUnder(const std::string& exe, const char* className, const std::vector<WORD>& held,
+                    int moves, double* ms, ULONGLONG* cpu) {
     Program program(exe, className);
     if (!program.startReady()) return false;
+    pumpFor(kSettleMs);  // the start's last work (the tray icon) done before the timing
     timeMoves(kWarmUpMoves);
+    if (!held.empty()) sendKeys(held, false);
     const ULONGLONG before = cpuTime(program.process());
     *ms += timeMoves(moves);
     *cpu += cpuTime(program.process()) - before;
+    if (!held.empty()) sendKeys(held, true);
     return true;
 }
 
-// Each round's moves are made in chunks, and Tabrin, the null hook and no hook at all (and a
-// candidate build of Tabrin, when given) take turns chunk by chunk, in an order that reverses
-// every chunk: the load of the machine, which changes from second to second, then falls on all
-// of them alike.
+// Each round's moves are made in chunks, and the contenders take turns chunk by chunk, in an
+// order that reverses every chunk: the load of the machine, which changes from second to second,
+// then falls on all of them alike. Tabrin is timed with nothing held and with Win alone held
+// (neither installs its hook), against no hook at all; the null hook shows what a hook costs.
 void benchHook() {
     struct Contender {
         const char* name;
         std::string exe;  // empty: no hook at all
         const char* className;
+        std::vector<WORD> held;
         double ms;
         ULONGLONG cpu;
         std::vector<double> times, cpus, ratios;
     };
-    std::vector<Contender> all = {{"tabrin", options.tabrin, kTabrinClass, 0, 0, {}, {}, {}},
-                                  {"null_hook", options.nullHook, kNullHookClass, 0, 0, {}, {}, {}},
-                                  {"no_hook", "", nullptr, 0, 0, {}, {}, {}}};
+    std::vector<Contender> all = {
+        {"tabrin", options.tabrin, kTabrinClass, {}, 0, 0, {}, {}, {}},
+        {"tabrin_win", options.tabrin, kTabrinClass, {VK_LWIN}, 0, 0, {}, {}, {}},
+        {"no_hook", "", nullptr, {}, 0, 0, {}, {}, {}},
+        {"null_hook", options.nullHook, kNullHookClass, {}, 0, 0, {}, {}, {}}};
+    constexpr int kBaseline = 2;
     if (!options.candidate.empty())
-        all.push_back({"candidate", options.candidate, kTabrinClass, 0, 0, {}, {}, {}});
+        all.push_back({"candidate", options.candidate, kTabrinClass, {}, 0, 0, {}, {}, {}});
     const int chunks = std::max(1, options.moves / options.chunk);
     const int perChunk = options.moves / chunks;
     const int moves = perChunk * chunks;
@@ -244,9 +276,10 @@ void benchHook() {
             for (int turn = 0; turn < count; ++turn) {
                 Contender& c = all[(round + chunk) % 2 ? count - 1 - turn : turn];
                 if (c.exe.empty()) {
+                    pumpFor(kSettleMs);  // as long as the others wait after their start
                     timeMoves(kWarmUpMoves);
                     c.ms += timeMoves(perChunk);
-                } else if (!timeMovesUnder(c.exe, c.className, perChunk, &c.ms, &c.cpu)) {
+                } else if (!timeMovesUnder(c.exe, c.className, c.held, perChunk, &c.ms, &c.cpu)) {
                     return;
                 }
             }
@@ -255,31 +288,24 @@ void benchHook() {
         for (Contender& c : all) {
             c.times.push_back(c.ms);
             c.cpus.push_back(c.cpu / 10.0 / moves);  // microseconds of the hook's CPU per move
-            c.ratios.push_back(c.ms / all[1].ms);
+            c.ratios.push_back(c.ms / all[kBaseline].ms);
             std::printf(" %s_ms=%.1f", c.name, c.ms);
             if (!c.exe.empty()) std::printf(" %s_cpu_us=%.1f", c.name, c.cpus.back());
         }
-        std::printf(" ratio=%.3f\n", all[0].ratios.back());
+        std::printf(" ratio=%.3f win_ratio=%.3f null_hook_ratio=%.3f\n", all[0].ratios.back(),
+                    all[1].ratios.back(), all[3].ratios.back());
         std::fflush(stdout);
     }
-    // What one key-state query costs on this platform, measured in the driver's own process.
-    const int queries = 20000;
-    double start = nowMs();
-    for (int i = 0; i < queries; ++i) GetKeyState(VK_LWIN);
-    const double keyStateUs = (nowMs() - start) * 1000 / queries;
-    BYTE keys[256];
-    start = nowMs();
-    for (int i = 0; i < queries; ++i) GetKeyboardState(keys);
-    const double keyboardStateUs = (nowMs() - start) * 1000 / queries;
-    std::printf("RESULT hook subject_ms=%.1f baseline_ms=%.1f ratio=%.3f no_hook_ms=%.1f moves=%d "
-                "subject_cpu_us=%.1f baseline_cpu_us=%.1f getkeystate_us=%.2f "
-                "getkeyboardstate_us=%.2f",
-                median(all[0].times), median(all[1].times), median(all[0].ratios),
-                median(all[2].times), moves, median(all[0].cpus), median(all[1].cpus), keyStateUs,
-                keyboardStateUs);
-    if (all.size() > 3)
+    std::printf("RESULT hook subject_ms=%.1f baseline_ms=%.1f ratio=%.3f win_ms=%.1f "
+                "win_ratio=%.3f null_hook_ms=%.1f null_hook_ratio=%.3f moves=%d "
+                "subject_cpu_us=%.1f win_cpu_us=%.1f null_hook_cpu_us=%.1f",
+                median(all[0].times), median(all[kBaseline].times), median(all[0].ratios),
+                median(all[1].times), median(all[1].ratios), median(all[3].times),
+                median(all[3].ratios), moves, median(all[0].cpus), median(all[1].cpus),
+                median(all[3].cpus));
+    if (all.size() > 4)
         std::printf(" candidate_ms=%.1f candidate_ratio=%.3f candidate_cpu_us=%.1f",
-                    median(all[3].times), median(all[3].ratios), median(all[3].cpus));
+                    median(all[4].times), median(all[4].ratios), median(all[4].cpus));
     std::printf("\n");
 }
 
@@ -294,16 +320,6 @@ LRESULT CALLBACK targetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-INPUT key(WORD vk, bool up) {
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
-    const bool extended = vk == VK_LWIN || vk == VK_RIGHT;
-    in.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
-    return in;
 }
 
 // The window the hotkeys move: ours, titled, in the foreground.
@@ -351,6 +367,12 @@ public:
         RECT r;
         GetWindowRect(window_, &r);
         return r.left;
+    }
+
+    int top() const {
+        RECT r;
+        GetWindowRect(window_, &r);
+        return r.top;
     }
 
     // Win+Ctrl+Right, then the wait until the window has moved; milliseconds, or < 0.
@@ -429,6 +451,64 @@ void benchHotkey() {
                 median(nullEach), perChunk * chunks);
 }
 
+// ---- Gesture latency ----------------------------------------------------------------
+
+// Milliseconds from the key-down of Win+Ctrl until a wheel turn has moved the foreground window:
+// the time Tabrin takes to install its hook, plus the gesture; < 0 on failure. A wheel turn goes
+// out every millisecond until one lands; those sent before the hook is in reach the target,
+// which ignores them.
+double gestureOnce(Target& target) {
+    const int before = target.top();
+    INPUT keys[] = {key(VK_LWIN, false), key(VK_CONTROL, false)};
+    INPUT wheel = {};
+    wheel.type = INPUT_MOUSE;
+    wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
+    wheel.mi.mouseData = WHEEL_DELTA;
+    const double start = nowMs();
+    SendInput(2, keys, sizeof(INPUT));
+    double ms = -1;
+    while (nowMs() - start < 5000) {
+        SendInput(1, &wheel, sizeof wheel);
+        pump();
+        if (target.top() != before) {
+            ms = nowMs() - start;
+            break;
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+    sendKeys({VK_LWIN, VK_CONTROL}, true);
+    pumpFor(50);  // Tabrin removes its hook
+    target.reset();
+    return ms;
+}
+
+void benchGesture() {
+    Target target;
+    Program program(options.tabrin, kTabrinClass);
+    if (!program.startReady()) return;
+    if (!target.makeForeground()) {
+        error("the bench target window could not be brought to the foreground");
+        return;
+    }
+    gestureOnce(target);  // warm-up
+    std::vector<double> each;
+    for (int i = 0; i < options.gestures; ++i) {
+        const double ms = gestureOnce(target);
+        if (ms < 0) {
+            error("Win+Ctrl + wheel did not move the foreground window within 5 s");
+            return;
+        }
+        each.push_back(ms);
+        if (i % 10 == 9) {
+            std::printf("ROUND gesture %d median_ms=%.2f\n", i + 1, median(each));
+            std::fflush(stdout);
+        }
+    }
+    std::sort(each.begin(), each.end());
+    std::printf("RESULT gesture median_ms=%.2f min_ms=%.2f max_ms=%.2f gestures=%d\n",
+                median(each), each.front(), each.back(), options.gestures);
+}
+
 // ---- Start-up -------------------------------------------------------------------
 
 // Win+Ctrl+Right is the last of Tabrin's hotkeys to be registered: once nobody else may take
@@ -495,9 +575,12 @@ void benchIdle() {
     const ULONGLONG before = cpuTime(program.process());
     Sleep(static_cast<DWORD>(options.idleSeconds) * 1000);
     const ULONGLONG idle = cpuTime(program.process()) - before;
-    // Proof that the measure sees Tabrin's work at all: mouse moves go through its hook.
+    // Proof that the measure sees Tabrin's work at all: with Win+Ctrl held, mouse moves go
+    // through its hook.
     const ULONGLONG beforeWork = cpuTime(program.process());
+    sendKeys({VK_LWIN, VK_CONTROL}, false);
     timeMoves(kBusyMoves);
+    sendKeys({VK_LWIN, VK_CONTROL}, true);
     const ULONGLONG work = cpuTime(program.process()) - beforeWork;
     std::printf("RESULT idle cpu_100ns=%llu seconds=%d busy_cpu_100ns=%llu busy_moves=%d\n", idle,
                 options.idleSeconds, work, kBusyMoves);
@@ -535,6 +618,7 @@ int main(int argc, char** argv) {
         else if (name == "--presses") options.presses = std::atoi(value.c_str());
         else if (name == "--press-chunk") options.pressChunk = std::max(1, std::atoi(value.c_str()));
         else if (name == "--startups") options.startups = std::atoi(value.c_str());
+        else if (name == "--gestures") options.gestures = std::max(1, std::atoi(value.c_str()));
         else if (name == "--idle-seconds") options.idleSeconds = std::atoi(value.c_str());
         else if (name == "--only") options.only = value;
         else {
@@ -565,6 +649,7 @@ int main(int argc, char** argv) {
     if (!errors) {
         if (wanted("hook")) benchHook();
         if (wanted("hotkey")) benchHotkey();
+        if (wanted("gesture")) benchGesture();
         if (wanted("startup")) benchStartup();
         if (wanted("idle")) benchIdle();
     }

@@ -12,6 +12,23 @@ const RECT kStart = rect(300, 250, 700, 550);
 // Puts the pointer over the middle of the window, where clicks would land.
 void pointAt(const RECT& r) { settlePointerAt((r.left + r.right) / 2, (r.top + r.bottom) / 2); }
 
+// Tabrin started from a fresh folder (with `ini` as its tabrin.ini, when given), and a window of
+// ours in the foreground, with the pointer over it and its mouse messages counted.
+struct Scene {
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    TestWindow target;
+    MouseSpy spy;
+
+    explicit Scene(const char* title, const char* ini = nullptr)
+        : target(title, kStart), spy(target.handle()) {
+        if (ini) exeDir.write("tabrin.ini", ini);
+        tabrin.startReady(exeDir, cwd);
+        target.makeForeground();
+        pointAt(kStart);
+    }
+};
+
 struct Gesture {
     unsigned held;
     MouseGesture event;
@@ -38,27 +55,21 @@ std::string heldName(unsigned held) {
 }
 
 void gestureTable(const char* ini, int m) {
-    TempDir exeDir, cwd;
-    if (ini) exeDir.write("tabrin.ini", ini);
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
-    TestWindow target("Gesture target", kStart);
-    target.makeForeground();
-    MouseSpy spy(target.handle());
+    Scene s("Gesture target", ini);
     RECT expected = kStart;
     for (const Gesture& g : kGestures) {
-        pointAt(target.rect());
+        pointAt(s.target.rect());
         {
             HeldKeys keys(g.held);
             sendMouse(g.event);
         }
         OffsetRect(&expected, g.dx * m, g.dy * m);
-        target.expectRect(expected, "after " + heldName(g.held) + " + " + gestureName(g.event) +
-                                        " the window");
+        s.target.expectRect(expected, "after " + heldName(g.held) + " + " +
+                                          gestureName(g.event) + " the window");
     }
-    target.expectUnchanged(expected, "after the last gesture the window");
-    if (spy.summary() != "none") fail("no mouse message reaching the window", spy.summary());
-    tabrin.closeCleanly();
+    s.target.expectUnchanged(expected, "after the last gesture the window");
+    if (s.spy.summary() != "none") fail("no mouse message reaching the window", s.spy.summary());
+    s.tabrin.closeCleanly();
 }
 
 // Every click and wheel turn reaches the window and nothing moves.
@@ -87,48 +98,163 @@ E2E_CASE("mouse.default.gesture_table") { gestureTable(nullptr, -20); }
 E2E_CASE("mouse.not_inverted.gesture_table") { gestureTable("invertedmouse=0\r\n", 20); }
 
 E2E_CASE("mouse.withheld_only_with_the_win_combination") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
-    TestWindow target("Click target", kStart);
-    target.makeForeground();
-    MouseSpy spy(target.handle());
-    pointAt(kStart);
+    Scene s("Click target");
 
     POINT before = {};
     GetCursorPos(&before);
     {
         HeldKeys keys(kWin | kCtrl);
         sendMouse(MouseGesture::LeftClick);
-        target.expectRect(rect(320, 250, 720, 550), "after Win+Ctrl + left click the window");
+        s.target.expectRect(rect(320, 250, 720, 550), "after Win+Ctrl + left click the window");
         sendMouse(MouseGesture::RightClick);
-        target.expectRect(kStart, "after Win+Ctrl + right click the window");
+        s.target.expectRect(kStart, "after Win+Ctrl + right click the window");
         sendMouseMove(40, 30);
     }
-    if (spy.summary() != "none") fail("no button message while Win+Ctrl is held", spy.summary());
+    if (s.spy.summary() != "none")
+        fail("no button message while Win+Ctrl is held", s.spy.summary());
     POINT after = {};
     GetCursorPos(&after);
     if (after.x != before.x || after.y != before.y)
         fail("the pointer kept at " + str(before.x) + "," + str(before.y) + " while Win+Ctrl is held",
              str(after.x) + "," + str(after.y));
 
-    expectPassedOn(target, spy, 0, "clicks without keys");
-    expectPassedOn(target, spy, kCtrl, "clicks");
-    expectPassedOn(target, spy, kCtrl | kAlt, "clicks");
-    expectPassedOn(target, spy, kWin, "clicks");
-    tabrin.closeCleanly();
+    expectPassedOn(s.target, s.spy, 0, "clicks without keys");
+    expectPassedOn(s.target, s.spy, kCtrl, "clicks");
+    expectPassedOn(s.target, s.spy, kCtrl | kAlt, "clicks");
+    expectPassedOn(s.target, s.spy, kWin, "clicks");
+    s.tabrin.closeCleanly();
 }
 
 E2E_CASE("mouse.no_hook_when_disabled_in_file") {
-    TempDir exeDir, cwd;
-    exeDir.write("tabrin.ini", "enablemousescroll=0\r\n");
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
-    TestWindow target("Click target", kStart);
-    target.makeForeground();
-    MouseSpy spy(target.handle());
-    pointAt(kStart);
-    expectPassedOn(target, spy, kWin | kCtrl, "with mouse scrolling off");
-    expectPassedOn(target, spy, kWin | kAlt, "with mouse scrolling off");
-    tabrin.closeCleanly();
+    Scene s("Click target", "enablemousescroll=0\r\n");
+    expectPassedOn(s.target, s.spy, kWin | kCtrl, "with mouse scrolling off");
+    expectPassedOn(s.target, s.spy, kWin | kAlt, "with mouse scrolling off");
+    s.tabrin.closeCleanly();
+}
+
+// The hook is installed only once Win+Ctrl is seen going down: a wheel turn sent 10 ms after the
+// keys must already find it.
+E2E_CASE("mouse.gesture_10ms_after_the_keys") {
+    Scene s("Quick target");
+    RECT expected = kStart;
+    for (int round = 0; round < 3; ++round) {
+        {
+            HeldKeys keys(kWin | kCtrl, 10);
+            sendMouse(MouseGesture::WheelBackward);
+        }
+        OffsetRect(&expected, 0, -20);
+        s.target.expectRect(expected, "after Win+Ctrl + wheel backward 10 ms after the keys, "
+                                      "round " + str(round + 1) + ", the window");
+        pumpFor(100);  // the keys are up: the hook goes
+    }
+    if (s.spy.summary() != "none") fail("no mouse message reaching the window", s.spy.summary());
+    s.tabrin.closeCleanly();
+}
+
+// A button-up goes where its button-down went: a drag begun before the keys ends in the program,
+// a click begun with the keys ends nowhere.
+E2E_CASE("mouse.button_pairs_stay_whole") {
+    Scene s("Drag target");
+
+    sendMouse(MouseGesture::LeftDown);
+    {
+        HeldKeys keys(kWin | kCtrl);
+        sendMouse(MouseGesture::LeftUp);
+    }
+    waitUntil([&] { return s.spy.count(WM_LBUTTONUP) > 0; }, kTimeoutMs);
+    if (s.spy.summary() != "WM_LBUTTONDOWN x1, WM_LBUTTONUP x1")
+        fail("a drag begun before Win+Ctrl to end in the window (WM_LBUTTONDOWN x1, "
+             "WM_LBUTTONUP x1)",
+             s.spy.summary());
+    s.target.expectUnchanged(kStart, "after a drag begun before the keys the window");
+
+    s.spy.reset();
+    {
+        HeldKeys keys(kWin | kCtrl);
+        sendMouse(MouseGesture::LeftDown);
+        s.target.expectRect(rect(320, 250, 720, 550),
+                            "after Win+Ctrl + left button down the window");
+    }
+    sendMouse(MouseGesture::LeftUp);
+    pumpFor(kSettleMs);
+    if (s.spy.summary() != "none")
+        fail("neither half of a click begun with Win+Ctrl and ended without it", s.spy.summary());
+
+    // The hook is gone with the gesture: a plain click arrives whole.
+    sendMouse(MouseGesture::LeftClick);
+    waitUntil([&] { return s.spy.count(WM_LBUTTONUP) > 0; }, kTimeoutMs);
+    if (s.spy.summary() != "WM_LBUTTONDOWN x1, WM_LBUTTONUP x1")
+        fail("a plain click after the gesture to arrive whole", s.spy.summary());
+    s.tabrin.closeCleanly();
+}
+
+namespace {
+
+// Watches a window with a menu bar for menu mode: WM_SYSCOMMAND with SC_KEYMENU, which a lone Alt
+// tap makes DefWindowProc send, and WM_ENTERMENULOOP. Lets the Alt keys reach DefWindowProc (the
+// test window's own procedure drops them) and swallows SC_KEYMENU so the driver never sits in a
+// modal menu loop.
+class MenuModeSpy {
+public:
+    explicit MenuModeSpy(HWND window) : window_(window) {
+        current = this;
+        previous_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&proc)));
+    }
+    ~MenuModeSpy() {
+        SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+        current = nullptr;
+    }
+    MenuModeSpy(const MenuModeSpy&) = delete;
+    MenuModeSpy& operator=(const MenuModeSpy&) = delete;
+    int keyMenus = 0;
+    int menuLoops = 0;
+
+private:
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        switch (message) {
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            return DefWindowProcA(window, message, wParam, lParam);
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) != SC_KEYMENU) break;
+            ++current->keyMenus;
+            return 0;
+        case WM_ENTERMENULOOP:
+            ++current->menuLoops;
+            break;
+        }
+        return CallWindowProcA(current->previous_, window, message, wParam, lParam);
+    }
+    static MenuModeSpy* current;
+    HWND window_;
+    WNDPROC previous_;
+};
+MenuModeSpy* MenuModeSpy::current = nullptr;
+
+}  // namespace
+
+E2E_CASE("mouse.no_menu_mode_after_a_win_alt_click") {
+    Scene s("Menu bar target");
+    HMENU bar = CreateMenu();
+    AppendMenuA(bar, MF_STRING, 1, "&File");
+    SetMenu(s.target.handle(), bar);
+    MenuModeSpy spy(s.target.handle());
+
+    // First, that the spy can see it: a lone Alt tap puts the window in menu mode.
+    tapKey(VK_MENU);
+    waitUntil([&] { return spy.keyMenus > 0; }, 1000);
+    if (spy.keyMenus != 1) fail("SC_KEYMENU x1 after a lone Alt tap", "x" + str(spy.keyMenus));
+
+    spy.keyMenus = spy.menuLoops = 0;
+    {
+        HeldKeys keys(kWin | kAlt);  // released Alt first, then Win
+        sendMouse(MouseGesture::LeftClick);
+        s.target.expectRect(rect(300, 270, 700, 570), "after Win+Alt + left click the window");
+    }
+    pumpFor(kSettleMs);
+    if (spy.keyMenus || spy.menuLoops)
+        fail("no menu mode after Win+Alt + click with Alt released first",
+             "SC_KEYMENU x" + str(spy.keyMenus) + ", WM_ENTERMENULOOP x" + str(spy.menuLoops));
+    s.tabrin.closeCleanly();
 }

@@ -15,13 +15,13 @@ INPUT keyInput(WORD vk, bool up) {
     return in;
 }
 
-void send(std::vector<INPUT> inputs, const std::string& what) {
+void send(std::vector<INPUT> inputs, const std::string& what, DWORD settleMs = 60) {
     UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     if (sent != inputs.size())
         fail(str(static_cast<long>(inputs.size())) + " events sent for " + what,
              str(static_cast<long>(sent)));
     // Let the receiving thread (hook, menu loop) take them before the next step.
-    pumpFor(60);
+    pumpFor(settleMs);
 }
 
 std::string heldName(unsigned modifiers) {
@@ -47,10 +47,10 @@ INPUT mouseInput(DWORD flags, DWORD data = 0) {
 
 }  // namespace
 
-HeldKeys::HeldKeys(unsigned modifiers) : modifiers_(modifiers) {
+HeldKeys::HeldKeys(unsigned modifiers, DWORD settleMs) : modifiers_(modifiers) {
     std::vector<INPUT> inputs;
     for (WORD vk : keysOf(modifiers)) inputs.push_back(keyInput(vk, false));
-    send(inputs, "holding " + heldName(modifiers));
+    send(inputs, "holding " + heldName(modifiers), settleMs);
 }
 
 void HeldKeys::release() {
@@ -78,6 +78,8 @@ const char* gestureName(MouseGesture gesture) {
     case MouseGesture::WheelZero: return "wheel with delta 0";
     case MouseGesture::LeftClick: return "left click";
     case MouseGesture::RightClick: return "right click";
+    case MouseGesture::LeftDown: return "left button down";
+    case MouseGesture::LeftUp: return "left button up";
     }
     return "?";
 }
@@ -97,6 +99,10 @@ void sendMouse(MouseGesture gesture) {
     case MouseGesture::RightClick:
         return send({mouseInput(MOUSEEVENTF_RIGHTDOWN), mouseInput(MOUSEEVENTF_RIGHTUP)},
                     gestureName(gesture));
+    case MouseGesture::LeftDown:
+        return send({mouseInput(MOUSEEVENTF_LEFTDOWN)}, gestureName(gesture));
+    case MouseGesture::LeftUp:
+        return send({mouseInput(MOUSEEVENTF_LEFTUP)}, gestureName(gesture));
     }
 }
 

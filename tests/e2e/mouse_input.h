@@ -13,7 +13,8 @@ namespace e2e {
 // case never leaves the Win key stuck for the cases after it.
 class HeldKeys {
 public:
-    explicit HeldKeys(unsigned modifiers);
+    // settleMs: how long to let the receivers take the key-downs before going on.
+    explicit HeldKeys(unsigned modifiers, DWORD settleMs = 60);
     ~HeldKeys() { release(); }
     HeldKeys(const HeldKeys&) = delete;
     HeldKeys& operator=(const HeldKeys&) = delete;
@@ -31,9 +32,10 @@ void tapKey(WORD vk);
 // before those events are handled loses them.
 void settlePointerAt(int x, int y);
 
-enum class MouseGesture { WheelForward, WheelBackward, WheelZero, LeftClick, RightClick };
+enum class MouseGesture { WheelForward, WheelBackward, WheelZero, LeftClick, RightClick, LeftDown,
+                          LeftUp };
 const char* gestureName(MouseGesture gesture);
-// One wheel turn (a delta of +120, -120 or 0) or one press and release.
+// One wheel turn (a delta of +120, -120 or 0), one press and release, or half of one.
 void sendMouse(MouseGesture gesture);
 void sendMouseMove(int dx, int dy);
 

@@ -8,6 +8,7 @@
 
 #include "control/hotkeys.h"
 #include "control/mouse_hook.h"
+#include "platform/session.h"
 #include "simulated_desktop.h"
 
 using namespace platform;
@@ -104,8 +105,13 @@ TEST(Allocation, TheMouseHookAllocatesNothing) {
         {"Win+Ctrl wheel", {VK_LWIN, VK_CONTROL}, WM_MOUSEWHEEL, -120, false, true},
         {"Win+Alt right button", {VK_RWIN, VK_MENU}, WM_RBUTTONDOWN, 0, false, true},
     };
+    for (bool watching : {false, true})
     for (const Case& c : cases) {
         SimulatedDesktop desk;
+        if (watching) {
+            mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false, "TabrINWndClass");
+            startMouseGestures();
+        }
         installMouseHook();
         WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
         desk.focus(editor);
@@ -122,6 +128,43 @@ TEST(Allocation, TheMouseHookAllocatesNothing) {
         // The case took the path its name says, so the zero above is about that path.
         EXPECT_EQ(desk.passedOn, c.passedOn ? 1 : 0) << c.name;
         EXPECT_EQ(desk.rectOf(editor) != (Rect{100, 100, 900, 700}), c.moves) << c.name;
+        // A withheld event asks for the mask key; watching, a passed one for the hook's removal.
+        EXPECT_EQ(desk.queue.size(), !c.passedOn || watching ? 1u : 0u) << c.name;
+    }
+}
+
+TEST(Allocation, TheRawKeyHandlerAllocatesNothing) {
+    struct Case {
+        const char* name;
+        std::initializer_list<int> keys;  // held, the key of the event included for a press
+        int key;
+        bool up;
+        bool armedBefore, armedAfter;
+    };
+    const Case cases[] = {
+        {"a letter", {'A'}, 'A', false, false, false},
+        {"Win alone", {VK_LWIN}, VK_LWIN, false, false, false},
+        {"Ctrl making Win+Ctrl", {VK_LWIN, VK_CONTROL}, VK_CONTROL, false, false, true},
+        {"Alt let go", {VK_LWIN}, VK_MENU, true, true, false},
+    };
+    for (const Case& c : cases) {
+        SimulatedDesktop desk;
+        mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false, "TabrINWndClass");
+        startMouseGestures();
+        if (c.armedBefore) installMouseHook();
+        desk.hold(c.keys);
+        desk.logCalls = false;  // the simulation's own records must not be what allocates
+        desk.keyReads.reserve(16);
+        desk.hooks.reserve(4);
+        RawKeyboardInput input = {};
+        input.header.dwType = RIM_TYPEKEYBOARD;
+        input.header.dwSize = sizeof input;
+        input.keyboard.VKey = static_cast<std::uint16_t>(c.key);
+        input.keyboard.Flags = c.up ? RI_KEY_BREAK : 0;
+
+        EXPECT_EQ(allocationsDuring([&] { onRawInput(reinterpret_cast<LParam>(&input)); }), 0)
+            << c.name;
+        EXPECT_EQ(desk.hooksInstalled(), c.armedAfter ? 1 : 0) << c.name;
     }
 }
 

@@ -1,9 +1,13 @@
 // The low-level mouse hook: what it withholds, what it passes on, and the moves it makes.
 #include <gtest/gtest.h>
 
+#include "app/shell.h"
 #include "control/mouse_hook.h"
+#include "platform/session.h"
 #include "settings/settings.h"
 #include "simulated_desktop.h"
+#include "test_support.h"
+#include "tray/tray_icon.h"
 
 using namespace platform;
 
@@ -33,8 +37,9 @@ Rect moved(int dx, int dy) { return Rect{kStart.left + dx, kStart.top + dy, kSta
 }  // namespace
 
 TEST(MouseHook, WithholdsEveryEventOnlyWhileWinCtrlOrWinAltIsHeld) {
-    const Event events[] = {kMove, kLeftDown, kLeftUp, kRightDown, kRightUp, kMiddleDown,
-                            kWheelForward, kWheelBack, kWheelZero};
+    // Button-ups follow their button-downs, whatever the keys: see ButtonUpsGoWhereTheirDownsWent.
+    const Event events[] = {kMove, kLeftDown, kRightDown, kMiddleDown, kWheelForward, kWheelBack,
+                            kWheelZero};
     for (int keys = 0; keys < 32; ++keys) {  // LWin, RWin, Ctrl, Alt, and a non-zero code
         const bool win = keys & 3;
         const bool combination = win && (keys & 12);
@@ -76,7 +81,6 @@ TEST(MouseHook, GesturesMoveTheForegroundWindowByOneStep) {
         {{VK_LWIN, VK_MENU}, kLeftDown, 0, 20},
         {{VK_LWIN, VK_MENU}, kRightDown, 0, -20},
         {{VK_LWIN, VK_CONTROL, VK_MENU}, kLeftDown, 20, 0},  // counts as Win+Ctrl
-        {{VK_LWIN, VK_CONTROL}, kLeftUp, 0, 0},
         {{VK_LWIN, VK_CONTROL}, kMove, 0, 0},
         {{VK_LWIN, VK_MENU}, kMiddleDown, 0, 0},
     };
@@ -112,6 +116,7 @@ TEST(MouseHook, AnUnnamedTargetIsSparedButTheEventStillWithheld) {
 TEST(MouseHook, ReadsTheKeysBeforeTheCodeAndOnlyThoseThatCanMatter) {
     SimulatedDesktop desk;
     installMouseHook();
+    desk.keyReads.clear();
     send(desk, kMove, 5);  // no Win key: Ctrl and Alt cannot change the verdict
     EXPECT_EQ(desk.keyReads, (std::vector<int>{VK_LWIN, VK_RWIN}));
 
@@ -135,5 +140,294 @@ TEST(MouseHook, InstallsOnceAndRemovesCleanly) {
     EXPECT_EQ(mouseHook, nullptr);
     desk.failHookInstall = false;
     installMouseHook();
+    EXPECT_EQ(desk.hooksInstalled(), 1);
+}
+
+namespace {
+
+// Tabrin as started with an empty folder: gestures enabled, its window registered for the
+// keyboard's raw input, and the loop waiting for the next message.
+struct RunningTabrin {
+    SimulatedDesktop desk;
+    TempFolder folder;
+    WindowHandle editor = desk.addWindow("Editor", kStart);
+
+    explicit RunningTabrin(std::initializer_list<int> heldAtStart = {}, const char* ini = nullptr) {
+        desk.modulePath = folder.file("tabrin.exe");
+        if (ini) folder.write("tabrin.ini", ini);
+        desk.focus(editor);
+        desk.hold(heldAtStart);
+        runTabrin(nullptr);
+    }
+    bool armed() const { return desk.hooksInstalled() == 1; }
+    // The mask keys Tabrin sent: one "down, up" pair each.
+    int maskKeysSent() const {
+        int pairs = 0;
+        for (std::size_t i = 0; i + 1 < desk.sentKeys.size(); i += 2) {
+            const auto& down = desk.sentKeys[i];
+            const auto& up = desk.sentKeys[i + 1];
+            if (down.key == kMaskKey && !down.up && up.key == kMaskKey && up.up) ++pairs;
+        }
+        return pairs * 2 == static_cast<int>(desk.sentKeys.size()) ? pairs : -1;
+    }
+};
+
+}  // namespace
+
+TEST(MouseHook, RawKeysArmTheHookOnlyWhileACombinationIsHeld) {
+    struct Step {
+        int key;
+        bool up;
+        bool armedAfter;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        {"Win, then Ctrl", {{VK_LWIN, false, false}, {VK_CONTROL, false, true},
+                            {VK_CONTROL, true, false}, {VK_LWIN, true, false}}},
+        {"Ctrl, then Win", {{VK_CONTROL, false, false}, {VK_LWIN, false, true},
+                            {VK_LWIN, true, false}, {VK_CONTROL, true, false}}},
+        {"right Win and right Alt", {{VK_RWIN, false, false}, {VK_RMENU, false, true},
+                                     {VK_RWIN, true, false}, {VK_RMENU, true, false}}},
+        {"Win+Alt to Win+Ctrl without letting go of Win",
+         {{VK_LWIN, false, false}, {VK_MENU, false, true}, {VK_CONTROL, false, true},
+          {VK_MENU, true, true}, {VK_CONTROL, true, false}, {VK_LWIN, true, false}}},
+        {"one Ctrl of two let go", {{VK_LWIN, false, false}, {VK_LCONTROL, false, true},
+                                    {VK_RCONTROL, false, true}, {VK_LCONTROL, true, true},
+                                    {VK_RCONTROL, true, false}, {VK_LWIN, true, false}}},
+        {"Ctrl+Alt, Shift and letters", {{VK_CONTROL, false, false}, {VK_MENU, false, false},
+                                         {0x10, false, false}, {'T', false, false},
+                                         {'T', true, false}, {VK_CONTROL, true, false}}},
+    };
+    for (bool keyStateLate : {false, true}) {
+        for (const Case& c : cases) {
+            RunningTabrin tabrin;
+            tabrin.desk.rawInputBeforeKeyState = keyStateLate;
+            EXPECT_FALSE(tabrin.armed()) << c.name;
+            for (std::size_t i = 0; i < c.steps.size(); ++i) {
+                const Step& step = c.steps[i];
+                tabrin.desk.typeKey(step.key, step.up);
+                // A release reported before the key state changes leaves the hook to the next
+                // mouse event, which passes on and has it removed.
+                if (keyStateLate && step.up && tabrin.armed() && !step.armedAfter) {
+                    EXPECT_TRUE(tabrin.desk.sendMouse(WM_MOUSEMOVE)) << c.name << ", step " << i;
+                    tabrin.desk.pumpPosted();
+                }
+                EXPECT_EQ(tabrin.armed(), step.armedAfter)
+                    << c.name << ", step " << i << (keyStateLate ? ", key state late" : "");
+            }
+        }
+    }
+}
+
+TEST(MouseHook, GesturesWorkWhenArmedByTheKeys) {
+    RunningTabrin tabrin;
+    EXPECT_TRUE(tabrin.desk.sendMouse(WM_MOUSEWHEEL, -120));  // nothing held: no hook at all
+    EXPECT_EQ(tabrin.desk.passedOn, 0);
+
+    tabrin.desk.press(VK_LWIN);
+    tabrin.desk.press(VK_CONTROL);
+    EXPECT_FALSE(tabrin.desk.sendMouse(WM_MOUSEWHEEL, 120));
+    EXPECT_EQ(tabrin.desk.rectOf(tabrin.editor), moved(0, 20));
+    tabrin.desk.release(VK_CONTROL);
+    tabrin.desk.press(VK_MENU);  // Win+Alt: the left button moves along the other axis
+    EXPECT_FALSE(tabrin.desk.sendMouse(WM_LBUTTONDOWN));
+    EXPECT_EQ(tabrin.desk.rectOf(tabrin.editor), moved(0, 40));
+    EXPECT_FALSE(tabrin.desk.sendMouse(WM_LBUTTONUP));
+}
+
+TEST(MouseHook, ACombinationHeldWhenWatchingStartsArmsAtOnce) {
+    {
+        RunningTabrin tabrin({VK_RWIN, VK_CONTROL});  // held while Tabrin starts
+        EXPECT_TRUE(tabrin.armed());
+        EXPECT_FALSE(tabrin.desk.sendMouse(WM_RBUTTONDOWN));
+        EXPECT_EQ(tabrin.desk.rectOf(tabrin.editor), moved(-20, 0));
+    }
+    {
+        RunningTabrin tabrin({VK_LWIN}, "enablemousescroll=0\n");
+        EXPECT_EQ(tabrin.desk.rawKeyboardTarget, nullptr);
+        tabrin.desk.press(VK_MENU);
+        EXPECT_FALSE(tabrin.armed());
+        EXPECT_EQ(tabrin.desk.rawInputsDelivered, 0);
+        runMenuCommand(25);  // Mouse Scroll -> Enabled, with Win+Alt held
+        EXPECT_EQ(tabrin.desk.rawKeyboardTarget, mainWindow);
+        EXPECT_TRUE(tabrin.armed());
+        runMenuCommand(25);
+        EXPECT_EQ(tabrin.desk.rawKeyboardTarget, nullptr);
+        EXPECT_FALSE(tabrin.armed());
+    }
+}
+
+TEST(MouseHook, ButtonUpsGoWhereTheirDownsWent) {
+    enum Action { kKeysDown, kKeysUp, kMouse, kHookDropped };
+    struct Step {
+        Action action;
+        unsigned message;
+        short data;  // wheel delta, or XBUTTON1/XBUTTON2
+        bool reaches;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    };
+    const Step keysDown = {kKeysDown, 0, 0, false}, keysUp = {kKeysUp, 0, 0, false};
+    const Case cases[] = {
+        {"a drag begun before the keys ends",
+         {{kMouse, WM_LBUTTONDOWN, 0, true}, keysDown, {kMouse, WM_MOUSEMOVE, 0, false},
+          {kMouse, WM_LBUTTONUP, 0, true}, keysUp}},
+        {"a click begun with the keys leaves nothing behind",
+         {keysDown, {kMouse, WM_LBUTTONDOWN, 0, false}, keysUp, {kMouse, WM_MOUSEMOVE, 0, true},
+          {kMouse, WM_LBUTTONUP, 0, false}, {kMouse, WM_LBUTTONDOWN, 0, true},
+          {kMouse, WM_LBUTTONUP, 0, true}}},
+        {"right and middle buttons alike",
+         {keysDown, {kMouse, WM_RBUTTONDOWN, 0, false}, {kMouse, WM_MBUTTONDOWN, 0, false}, keysUp,
+          {kMouse, WM_RBUTTONUP, 0, false}, {kMouse, WM_MBUTTONUP, 0, false},
+          {kMouse, WM_RBUTTONDOWN, 0, true}, {kMouse, WM_RBUTTONUP, 0, true}}},
+        {"the two X buttons are told apart",
+         {{kMouse, WM_XBUTTONDOWN, XBUTTON1, true}, keysDown,
+          {kMouse, WM_XBUTTONDOWN, XBUTTON2, false}, {kMouse, WM_XBUTTONUP, XBUTTON1, true},
+          keysUp, {kMouse, WM_XBUTTONUP, XBUTTON2, false}}},
+        {"after Windows dropped the hook in the middle of a click",
+         {keysDown, {kMouse, WM_LBUTTONDOWN, 0, false}, {kHookDropped, 0, 0, false}, keysUp,
+          {kMouse, WM_LBUTTONUP, 0, true}, {kMouse, WM_LBUTTONDOWN, 0, true}, keysDown,
+          {kMouse, WM_MOUSEWHEEL, 120, false}, {kMouse, WM_LBUTTONUP, 0, true}, keysUp}},
+    };
+    for (const Case& c : cases) {
+        RunningTabrin tabrin;
+        for (std::size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& step = c.steps[i];
+            if (step.action == kKeysDown) {
+                tabrin.desk.press(VK_LWIN);
+                tabrin.desk.press(VK_CONTROL);
+            } else if (step.action == kHookDropped) {
+                tabrin.desk.dropHooksSilently();
+            } else if (step.action == kKeysUp) {
+                tabrin.desk.release(VK_CONTROL);
+                tabrin.desk.release(VK_LWIN);
+            } else {
+                EXPECT_EQ(tabrin.desk.sendMouse(step.message, step.data), step.reaches)
+                    << c.name << ", step " << i;
+            }
+            tabrin.desk.pumpPosted();
+        }
+        EXPECT_FALSE(tabrin.armed()) << c.name << ": the hook outlived the gesture";
+    }
+}
+
+TEST(MouseHook, KeyRepeatsAndUnreadableInputLeaveTheHookAlone) {
+    RunningTabrin tabrin;
+    tabrin.desk.press(VK_LWIN);
+    tabrin.desk.press(VK_CONTROL);
+    EXPECT_FALSE(tabrin.desk.sendMouse(WM_LBUTTONDOWN));
+    tabrin.desk.calls.clear();
+    for (int i = 0; i < 5; ++i) tabrin.desk.press(VK_CONTROL);  // the keyboard's repeat
+    EXPECT_TRUE(tabrin.desk.calls.empty()) << tabrin.desk.calls.front();
+    tabrin.desk.release(VK_CONTROL);
+    tabrin.desk.release(VK_LWIN);
+    EXPECT_FALSE(tabrin.desk.sendMouse(WM_LBUTTONUP));  // no gap let it through
+
+    tabrin.desk.pumpPosted();
+    ASSERT_FALSE(tabrin.armed());
+    tabrin.desk.hold({VK_LWIN, VK_CONTROL});
+    tabrin.desk.send(mainWindow, WM_INPUT, 1, 0);  // GetRawInputData fails on it
+    EXPECT_FALSE(tabrin.armed());
+}
+
+TEST(MouseHook, TheMaskKeyIsSentOncePerHeldCombinationAndNeverFromTheHook) {
+    RunningTabrin tabrin;
+    tabrin.desk.press(VK_LWIN);
+    tabrin.desk.press(VK_MENU);
+    tabrin.desk.sendMouse(WM_MOUSEMOVE);
+    EXPECT_TRUE(tabrin.desk.sentKeys.empty()) << "sent from inside the hook procedure";
+    tabrin.desk.sendMouse(WM_LBUTTONDOWN);
+    tabrin.desk.sendMouse(WM_LBUTTONUP);
+    tabrin.desk.sendMouse(WM_MOUSEWHEEL, 120);
+    tabrin.desk.pumpPosted();
+    EXPECT_EQ(tabrin.maskKeysSent(), 1);
+
+    tabrin.desk.press(VK_CONTROL);  // Win+Ctrl+Alt: Ctrl went down after the mask
+    tabrin.desk.sendMouse(WM_MOUSEWHEEL, 120);
+    tabrin.desk.pumpPosted();
+    EXPECT_EQ(tabrin.maskKeysSent(), 2);
+
+    tabrin.desk.release(VK_CONTROL);
+    tabrin.desk.release(VK_MENU);
+    tabrin.desk.release(VK_LWIN);
+    tabrin.desk.press(VK_LWIN);  // held and released without a mouse event: nothing to mask
+    tabrin.desk.press(VK_MENU);
+    tabrin.desk.release(VK_MENU);
+    tabrin.desk.pumpPosted();
+    EXPECT_EQ(tabrin.maskKeysSent(), 2);
+
+    tabrin.desk.press(VK_MENU);  // a new gesture, a new mask
+    tabrin.desk.sendMouse(WM_RBUTTONDOWN);
+    tabrin.desk.pumpPosted();
+    EXPECT_EQ(tabrin.maskKeysSent(), 3);
+    for (const auto& sent : tabrin.desk.sentKeys) EXPECT_FALSE(sent.fromHook);
+}
+
+TEST(MouseHook, NeverStuckWithholdingTheMouse) {
+    {  // keys let go on another desktop: no key-up ever arrives
+        RunningTabrin tabrin;
+        tabrin.desk.press(VK_LWIN);
+        tabrin.desk.press(VK_CONTROL);
+        tabrin.desk.releaseKeys();
+        for (int i = 0; i < 50; ++i) EXPECT_TRUE(tabrin.desk.sendMouse(WM_MOUSEMOVE));
+        EXPECT_EQ(tabrin.desk.queue.size(), 1u) << "one request to remove the hook, not one each";
+        tabrin.desk.pumpPosted();
+        EXPECT_FALSE(tabrin.armed());
+        tabrin.desk.press(VK_LWIN);  // and the next gesture still works
+        tabrin.desk.press(VK_CONTROL);
+        EXPECT_FALSE(tabrin.desk.sendMouse(WM_LBUTTONDOWN));
+        EXPECT_EQ(tabrin.desk.rectOf(tabrin.editor), moved(20, 0));
+    }
+    {  // Windows dropped the hook after time-outs: the next press installs a new one
+        RunningTabrin tabrin;
+        tabrin.desk.press(VK_LWIN);
+        tabrin.desk.press(VK_CONTROL);
+        tabrin.desk.dropHooksSilently();
+        tabrin.desk.release(VK_CONTROL);
+        tabrin.desk.press(VK_CONTROL);
+        EXPECT_TRUE(tabrin.armed());
+        EXPECT_FALSE(tabrin.desk.sendMouse(WM_MOUSEWHEEL, -120));
+    }
+    {  // a flood of key events
+        RunningTabrin tabrin;
+        tabrin.desk.press(VK_LWIN);
+        for (int i = 0; i < 100000; ++i) {
+            tabrin.desk.typeKey(i % 3 == 0 ? VK_CONTROL : 'A', i % 2 == 1);
+            tabrin.desk.rawInputs.clear();
+            ASSERT_LE(tabrin.desk.hooksInstalled(), 1) << "event " << i;
+        }
+        tabrin.desk.releaseKeys();
+        tabrin.desk.sendMouse(WM_MOUSEMOVE);
+        tabrin.desk.pumpPosted();
+        EXPECT_FALSE(tabrin.armed());
+        EXPECT_TRUE(tabrin.desk.sendMouse(WM_LBUTTONDOWN));
+    }
+}
+
+TEST(MouseHook, WithoutRawInputTheHookStaysInstalledWhileEnabled) {
+    SimulatedDesktop desk;
+    desk.refuseRawInput = true;
+    WindowHandle editor = desk.addWindow("Editor", kStart);
+    desk.focus(editor);
+    runTabrin(nullptr);
+    EXPECT_EQ(desk.hooksInstalled(), 1);
+    desk.press(VK_LWIN);
+    desk.press(VK_CONTROL);
+    EXPECT_FALSE(desk.sendMouse(WM_MOUSEWHEEL, -120));
+    EXPECT_EQ(desk.rectOf(editor), moved(0, -20));
+    desk.release(VK_CONTROL);
+    desk.release(VK_LWIN);
+    EXPECT_TRUE(desk.sendMouse(WM_MOUSEMOVE));
+    desk.pumpPosted();
+    EXPECT_EQ(desk.hooksInstalled(), 1);
+
+    runMenuCommand(25);  // Enabled off, then on again
+    EXPECT_EQ(desk.hooksInstalled(), 0);
+    runMenuCommand(25);
     EXPECT_EQ(desk.hooksInstalled(), 1);
 }

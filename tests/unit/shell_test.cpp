@@ -42,14 +42,14 @@ TEST(Shell, BringsEverythingUpInOrderAndTakesItDownOnClose) {
         "RegisterHotKey 30", "RegisterHotKey 20", "RegisterHotKey 11", "RegisterHotKey 12",
         "RegisterHotKey 13", "RegisterHotKey 14", "RegisterHotKey 1", "RegisterHotKey 2",
         "RegisterHotKey 4", "RegisterHotKey 3",
-        "SetWindowsHookExA",
+        "RegisterRawInputDevices",  // the hook itself waits for Win+Ctrl or Win+Alt
         "CreatePopupMenu", "CreatePopupMenu", "CreatePopupMenu", "CreatePopupMenu",
         "Shell_NotifyIconA ADD",
         "checks",
         "UnregisterHotKey 1", "UnregisterHotKey 2", "UnregisterHotKey 3", "UnregisterHotKey 4",
         "UnregisterHotKey 11", "UnregisterHotKey 12", "UnregisterHotKey 14",
         "UnregisterHotKey 13", "UnregisterHotKey 30", "UnregisterHotKey 20",
-        "UnhookWindowsHookEx",
+        "RegisterRawInputDevices REMOVE",
         "Shell_NotifyIconA DELETE",
         "PostQuitMessage",
     };
@@ -58,6 +58,7 @@ TEST(Shell, BringsEverythingUpInOrderAndTakesItDownOnClose) {
     // Everything given back; the window itself stays hidden and is never destroyed.
     EXPECT_TRUE(desk.hotkeys.empty());
     EXPECT_EQ(desk.hooksInstalled(), 0);
+    EXPECT_EQ(desk.rawKeyboardTarget, nullptr);
     EXPECT_TRUE(desk.trayIcons.empty());
     WindowHandle window = desk.findWindow(kClass, "TabrIN");
     ASSERT_NE(window, nullptr);
@@ -125,7 +126,10 @@ TEST(Shell, SettingsFromTheFileSteerTheBringUp) {
     desk.postToClass(kClass, WM_CLOSE);
 
     runTabrin(nullptr);
-    for (const std::string& call : desk.calls) EXPECT_NE(call, "SetWindowsHookExA");
+    for (const std::string& call : desk.calls) {
+        EXPECT_NE(call, "SetWindowsHookExA");
+        EXPECT_NE(call, "RegisterRawInputDevices");
+    }
     EXPECT_EQ(folder.read("tabrin.ini"), "enablemousescroll=0\n");
 }
 

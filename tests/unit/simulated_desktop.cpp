@@ -213,10 +213,60 @@ bool SimulatedDesktop::sendMouse(unsigned message, short wheelDelta, int code) {
     MouseEvent event = {};
     event.mouseData = static_cast<std::uint32_t>(static_cast<std::uint16_t>(wheelDelta)) << 16;
     auto chain = hooks;  // a hook may remove itself
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        if (it->second(code, message, reinterpret_cast<LParam>(&event)) != 0) return false;
+    bool reached = true;
+    insideHook = true;
+    for (auto it = chain.rbegin(); it != chain.rend() && reached; ++it)
+        reached = it->second(code, message, reinterpret_cast<LParam>(&event)) == 0;
+    insideHook = false;
+    // The key state follows the buttons only for events that went through.
+    const int button = message == WM_LBUTTONDOWN || message == WM_LBUTTONUP     ? VK_LBUTTON
+                       : message == WM_RBUTTONDOWN || message == WM_RBUTTONUP   ? VK_RBUTTON
+                       : message == WM_MBUTTONDOWN || message == WM_MBUTTONUP   ? VK_MBUTTON
+                       : message != WM_XBUTTONDOWN && message != WM_XBUTTONUP   ? 0
+                       : static_cast<unsigned>(wheelDelta) == XBUTTON2         ? VK_XBUTTON2
+                                                                                : VK_XBUTTON1;
+    const bool down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
+                      message == WM_MBUTTONDOWN || message == WM_XBUTTONDOWN;
+    if (reached && button) {
+        if (down) held.insert(button);
+        else held.erase(button);
     }
-    return true;
+    return reached;
+}
+
+void SimulatedDesktop::typeKey(int key, bool up) {
+    const auto changeState = [&] {
+        if (up) held.erase(key);
+        else held.insert(key);
+    };
+    if (!rawInputBeforeKeyState) changeState();
+    if (rawKeyboardTarget) {
+        RawKeyboardInput input = {};
+        input.header.dwType = RIM_TYPEKEYBOARD;
+        input.header.dwSize = sizeof input;
+        // Raw input names Ctrl and Alt without their side, as Windows does.
+        const bool ctrl = key == VK_LCONTROL || key == VK_RCONTROL;
+        const bool alt = key == VK_LMENU || key == VK_RMENU;
+        input.keyboard.VKey = static_cast<std::uint16_t>(ctrl ? VK_CONTROL : alt ? VK_MENU : key);
+        input.keyboard.Flags = up ? RI_KEY_BREAK : 0;
+        rawInputs.push_back(input);
+        ++rawInputsDelivered;
+        send(rawKeyboardTarget, WM_INPUT, 1 /* RIM_INPUTSINK */,
+             reinterpret_cast<LParam>(&rawInputs.back()));
+    }
+    if (rawInputBeforeKeyState) changeState();
+}
+
+int SimulatedDesktop::pumpPosted() {
+    int dispatched = 0;
+    while (!queue.empty()) {
+        Message next = queue.front();
+        queue.pop_front();
+        if (next.message == WM_QUIT) continue;
+        send(next.window, next.message, next.wParam, next.lParam);
+        ++dispatched;
+    }
+    return dispatched;
 }
 
 bool SimulatedDesktop::isChecked(MenuHandle menu, unsigned id) const {
@@ -470,13 +520,54 @@ bool UnregisterHotKey(WindowHandle window, int id) {
     return false;
 }
 
-short GetKeyState(int key) {
+short GetAsyncKeyState(int key) {
     desk().keyReads.push_back(key);
-    return desk().held.count(key) ? static_cast<short>(0x8000 | 1) : 0;
+    const auto down = [](int k) { return desk().held.count(k) != 0; };
+    bool isDown = down(key);  // VK_CONTROL and VK_MENU stand for either side
+    if (key == VK_CONTROL) isDown = isDown || down(VK_LCONTROL) || down(VK_RCONTROL);
+    if (key == VK_MENU) isDown = isDown || down(VK_LMENU) || down(VK_RMENU);
+    return isDown ? static_cast<short>(0x8000) : 0;
+}
+
+unsigned SendInput(unsigned count, const Input* inputs, int size) {
+    if (size != static_cast<int>(sizeof(Input))) return 0;
+    for (unsigned i = 0; i < count; ++i) {
+        if (inputs[i].type != INPUT_KEYBOARD) return i;
+        desk().sentKeys.push_back(SimulatedDesktop::SentKey{
+            inputs[i].ki.wVk, (inputs[i].ki.dwFlags & KEYEVENTF_KEYUP) != 0, desk().insideHook});
+    }
+    return count;
+}
+
+bool RegisterRawInputDevices(const RawInputDevice* devices, unsigned count, unsigned size) {
+    if (count != 1 || size != sizeof(RawInputDevice) || desk().refuseRawInput) return false;
+    const RawInputDevice& d = devices[0];
+    const bool remove = (d.dwFlags & RIDEV_REMOVE) != 0;
+    desk().logCall(remove ? "RegisterRawInputDevices REMOVE" : "RegisterRawInputDevices");
+    if (d.usUsagePage != 1 || d.usUsage != 6) return false;  // only the keyboard is simulated
+    // Removing takes no window; a sink without a window is refused.
+    if (remove) {
+        if (d.hwndTarget) return false;
+        desk().rawKeyboardTarget = nullptr;
+        return true;
+    }
+    if (!(d.dwFlags & RIDEV_INPUTSINK) || !find(d.hwndTarget)) return false;
+    desk().rawKeyboardTarget = d.hwndTarget;
+    return true;
+}
+
+unsigned GetRawInputData(LParam rawInput, unsigned command, void* data, unsigned* size,
+                         unsigned headerSize) {
+    const unsigned kFailed = static_cast<unsigned>(-1);
+    if (command != RID_INPUT || headerSize != sizeof(RawInputHeader) || !rawInput) return kFailed;
+    const RawKeyboardInput& input = *reinterpret_cast<const RawKeyboardInput*>(rawInput);
+    if (*size < input.header.dwSize) return kFailed;
+    std::memcpy(data, &input, input.header.dwSize);
+    return input.header.dwSize;
 }
 
 HookHandle SetWindowsHookExA(int idHook, HookProc proc, InstanceHandle, std::uint32_t threadId) {
-    desk().calls.push_back("SetWindowsHookExA");
+    desk().logCall("SetWindowsHookExA");
     if (idHook != WH_MOUSE_LL || threadId != 0 || desk().failHookInstall) return nullptr;
     HookHandle hook = newHandle<HookHandle>();
     desk().hooks.emplace_back(hook, proc);
@@ -489,7 +580,7 @@ LResult CallNextHookEx(HookHandle, int, WParam, LParam) {
 }
 
 bool UnhookWindowsHookEx(HookHandle hook) {
-    desk().calls.push_back("UnhookWindowsHookEx");
+    desk().logCall("UnhookWindowsHookEx");
     auto& hooks = desk().hooks;
     for (auto it = hooks.begin(); it != hooks.end(); ++it) {
         if (it->first == hook) {
@@ -843,7 +934,7 @@ bool SendNotifyMessageA(WindowHandle window, unsigned message, WParam wParam, LP
 }
 
 bool PostMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
-    if (!find(window)) return false;
+    if (window && !find(window)) return false;  // no window: a message to the thread
     desk().post(window, message, wParam, lParam);
     return true;
 }

@@ -122,10 +122,26 @@ public:
     std::vector<Monitor> monitors;
     bool failMonitorInfo = false;  // as for a display detached between the two calls
 
-    // Keyboard
+    // Keyboard. hold() and releaseKeys() change the keys without any event, as when they go down
+    // before a program starts or up on another desktop; press() and release() are typed keys,
+    // reported by WM_INPUT to a window registered for the keyboard's raw input.
     void hold(std::initializer_list<int> keys) { held.insert(keys.begin(), keys.end()); }
     void releaseKeys() { held.clear(); }
+    void press(int key) { typeKey(key, false); }
+    void release(int key) { typeKey(key, true); }
+    void typeKey(int key, bool up);
     std::vector<int> keyReads;
+    // Windows posts WM_INPUT and updates the key state separately; true delivers the message first.
+    bool rawInputBeforeKeyState = false;
+    bool refuseRawInput = false;
+    WindowHandle rawKeyboardTarget = nullptr;  // registered with RIDEV_INPUTSINK; null: none
+    int rawInputsDelivered = 0;
+    struct SentKey {
+        int key;
+        bool up;
+        bool fromHook;  // sent while a hook procedure was running
+    };
+    std::vector<SentKey> sentKeys;  // SendInput
     // Delivers WM_HOTKEY when the combination is registered; false when nobody holds it.
     // A key held past the repeat delay repeats the combination, unless it has MOD_NOREPEAT.
     bool pressHotkey(unsigned modifiers, unsigned key, int autoRepeats = 0);
@@ -140,6 +156,9 @@ public:
     int hooksInstalled() const { return static_cast<int>(hooks.size()); }
     bool failHookInstall = false;
     int passedOn = 0;  // CallNextHookEx calls
+    // Windows removes a low-level hook without notice after repeated time-outs.
+    void dropHooksSilently() { hooks.clear(); }
+    bool insideHook = false;
 
     // Tray
     std::map<unsigned, platform::NotifyIconData> trayIcons;  // by uID
@@ -215,6 +234,8 @@ public:
     void postToClass(const std::string& className, unsigned message, platform::WParam wParam = 0,
                      platform::LParam lParam = 0);
     std::deque<Message> queue;
+    // Dispatches the posted messages as a running loop would; returns how many.
+    int pumpPosted();
     bool loopStarved = false;
     std::vector<Message> defaultHandled;  // DefWindowProcA calls
     platform::LResult send(WindowHandle window, unsigned message, platform::WParam wParam = 0,
@@ -224,8 +245,13 @@ public:
     std::vector<Broadcast> broadcasts;
     void broadcast(unsigned message, platform::WParam wParam, platform::LParam lParam, bool waits);
 
-    // A log of the calls that bring Tabrin up and take it down, in order.
+    // A log of the calls that bring Tabrin up and take it down, in order. The hook and raw-input
+    // calls leave it alone while logCalls is off, so that a test can count Tabrin's allocations.
     std::vector<std::string> calls;
+    bool logCalls = true;
+    void logCall(const char* call) {
+        if (logCalls) calls.push_back(call);
+    }
 
     // ---- Implementation state read by the platform functions ----
     std::map<WindowHandle, Window> windows;
@@ -241,6 +267,7 @@ public:
     std::map<std::string, unsigned> registeredMessages;
     std::uint32_t lastError = 0;
     std::uintptr_t nextHandle = 0x100;
+    std::deque<platform::RawKeyboardInput> rawInputs;  // WM_INPUT's lParam points at one
 
     static SimulatedDesktop* current;
 };

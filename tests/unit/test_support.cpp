@@ -24,6 +24,7 @@ void resetTabrinState() {
     workAreaRestorePending = false;
     stretchedCount = 0;
     mouseHook = nullptr;
+    gestureState = GestureState{};
     mainMenu = stepMenu = settingsMenu = mouseMenu = nullptr;
     taskbarCreatedMessage = 0;
     trayIconImage = nullptr;

@@ -154,9 +154,11 @@ TEST(TrayCommands, DismissalHelpAndAboutWriteNothing) {
     }
 }
 
-TEST(TrayCommands, EnabledSavesFirstThenSwitchesTheHook) {
+TEST(TrayCommands, EnabledSavesFirstThenSwitchesTheGestures) {
     TrayDesk desk;
-    installMouseHook();
+    desk.hold({VK_LWIN, VK_MENU});  // a gesture under way: the hook is in place
+    startMouseGestures();
+    ASSERT_EQ(desk.hooksInstalled(), 1);
     // The file is in place once it has been moved or replaced into its name.
     auto savedBeforeSwitch = [&](const char* hookCall) {
         auto saved = std::find_if(desk.calls.begin(), desk.calls.end(), [](const std::string& call) {
@@ -169,13 +171,17 @@ TEST(TrayCommands, EnabledSavesFirstThenSwitchesTheHook) {
 
     desk.choose(25);
     EXPECT_EQ(desk.hooksInstalled(), 0);
+    EXPECT_EQ(desk.rawKeyboardTarget, nullptr);
     EXPECT_NE(desk.file().find("enablemousescroll=0\r\n"), std::string::npos);
+    EXPECT_TRUE(savedBeforeSwitch("RegisterRawInputDevices REMOVE"));
     EXPECT_TRUE(savedBeforeSwitch("UnhookWindowsHookEx"));
 
     desk.calls.clear();
-    desk.choose(25);
+    desk.choose(25);  // still held: armed at once
     EXPECT_EQ(desk.hooksInstalled(), 1);
+    EXPECT_EQ(desk.rawKeyboardTarget, mainWindow);
     EXPECT_NE(desk.file().find("enablemousescroll=1\r\n"), std::string::npos);
+    EXPECT_TRUE(savedBeforeSwitch("RegisterRawInputDevices"));
     EXPECT_TRUE(savedBeforeSwitch("SetWindowsHookExA"));
 }
 
