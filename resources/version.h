@@ -9,6 +9,8 @@
 #define TABRIN_VERSION_PRERELEASE 1
 
 #define TABRIN_PRODUCT_NAME "Tabrin"
+/* As in LICENSE (MIT). */
+#define TABRIN_COPYRIGHT "Copyright (c) the Tabrin developers"
 
 /* VERSIONINFO wants the number as four words and as text ("0.35 beta"). */
 #define TABRIN_STRINGIFY_(x) #x

@@ -20,16 +20,9 @@ import zlib
 sys.dont_write_bytecode = True  # loading the generator must not litter scripts/
 ROOT = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 RESOURCES = os.path.join(ROOT, "resources")
-failures = 0
-
-
-def check(name, expected, saw):
-    global failures
-    if expected == saw:
-        print(f"PASS {name}")
-    else:
-        failures += 1
-        print(f"FAIL {name}: expected {expected!r}, saw {saw!r}")
+sys.path.insert(0, os.path.join(ROOT, "scripts", "lib"))
+import checks  # noqa: E402  (after the path it lives on)
+from checks import check  # noqa: E402
 
 
 def read(name, mode="rb"):
@@ -178,9 +171,13 @@ def check_resource_script(major, minor, suffix):
     check("application manifest", True, ((24, 1) in [key for key, _ in found]))
     info = next(data for (kind, _), data in found if kind == 16)
     text = info.decode("utf-16-le", "replace")
-    for key in ("FileVersion", "ProductVersion"):
-        value = re.search(key + r"\x00+([^\x00]*)", text).group(1)
-        check(f"VERSIONINFO {key}", f"{major}.{minor} {suffix}", value)
+    with open(os.path.join(ROOT, "LICENSE"), encoding="utf-8") as f:
+        notice = next(line.strip() for line in f if line.startswith("Copyright"))
+    expected = {"FileVersion": f"{major}.{minor} {suffix}", "ProductVersion": f"{major}.{minor} {suffix}",
+                "LegalCopyright": notice}
+    for key, wanted in expected.items():
+        found_value = re.search(key + r"\x00+([^\x00]*)", text)
+        check(f"VERSIONINFO {key}", wanted, found_value and found_value.group(1))
     fixed = struct.unpack_from("<IIII", info, info.find(struct.pack("<I", 0xFEEF04BD)) + 8)
     check("VERSIONINFO file version words", (major << 16 | minor, 0), fixed[:2])
 
@@ -190,7 +187,7 @@ def main():
     major, minor, suffix = version_from_header()
     check_manifest(major, minor)
     check_resource_script(major, minor, suffix)
-    sys.exit(1 if failures else 0)
+    sys.exit(1 if checks.failures else 0)
 
 
 if __name__ == "__main__":

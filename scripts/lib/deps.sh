@@ -3,7 +3,8 @@
 # only costs a few `command -v` and `dpkg -s` calls.
 
 TABRIN_PACKAGES=(cmake make g++ libgtest-dev googletest g++-mingw-w64-i686-posix
-    binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool imagemagick python3)
+    binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool imagemagick python3
+    clang-14 clang-tools-14 lld-14 llvm-14 libc++-14-dev libwine-dev)
 
 tabrin_missing_deps() {
     local missing=()
@@ -23,6 +24,13 @@ tabrin_missing_deps() {
     command -v xdotool >/dev/null || missing+=(xdotool)
     command -v import >/dev/null || missing+=(imagemagick)
     command -v python3 >/dev/null || missing+=(python3)
+    # The MSVC-mode build: clang-cl, lld-link and llvm-rc, libc++'s headers and Wine's Windows
+    # headers (the import libraries are MinGW-w64's).
+    [ -x /usr/lib/llvm-14/bin/clang-cl ] || missing+=(clang-14 clang-tools-14)
+    [ -x /usr/lib/llvm-14/bin/lld-link ] || missing+=(lld-14)
+    [ -x /usr/lib/llvm-14/bin/llvm-rc ] || missing+=(llvm-14)
+    [ -f /usr/lib/llvm-14/include/c++/v1/cstddef ] || missing+=(libc++-14-dev)
+    [ -f /usr/include/wine/wine/windows/windows.h ] || missing+=(libwine-dev)
     printf '%s\n' "${missing[@]}"
 }
 
