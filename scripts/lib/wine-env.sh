@@ -29,6 +29,11 @@ wine_env_arch() {
     fi
 }
 
+# The version of the Wine that runs our programs; needs no started desktop.
+wine_env_version() {
+    if [ "$(wine_env_arch)" = x64 ]; then /usr/lib/wine/wine64 --version; else wine --version; fi
+}
+
 # On x64, `wine` must be the 64-bit loader: Debian's wrapper always picks the
 # 32-bit one when it is installed, even where it cannot start. A `wine` of our
 # own first on PATH serves every caller, `timeout wine ...` included.
