@@ -33,14 +33,9 @@ bool wasStretched(WindowHandle window) {
     return false;
 }
 
-// Coordinates near the int range's ends stay inside it: the platform gets the nearest.
-int clamp(long long value) {
-    return static_cast<int>(value < INT32_MIN ? INT32_MIN : value > INT32_MAX ? INT32_MAX : value);
-}
-
 void place(WindowHandle window, const Rect& area, long long inset) {
-    SetWindowPos(window, kNoWindow, clamp(area.left - inset), clamp(area.top - inset),
-                 clamp(area.width() + 2 * inset), clamp(area.height() + 2 * inset),
+    SetWindowPos(window, kNoWindow, saturate(area.left - inset), saturate(area.top - inset),
+                 saturate(area.width() + 2 * inset), saturate(area.height() + 2 * inset),
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 }
 

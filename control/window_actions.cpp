@@ -20,12 +20,6 @@ const char* const kShellClasses[] = {"Progman", "WorkerW", "Shell_TrayWnd",
                                      "Shell_SecondaryTrayWnd"};
 constexpr int kClassCapacity = 32;
 
-// Coordinates plus a step from the file, or a far-off window's width, can leave the int range;
-// the platform gets the nearest.
-int saturate(long long value) {
-    return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
-}
-
 int offset(int value, int step) { return saturate(static_cast<long long>(value) + step); }
 
 // Where a span from `start` to `end` begins when centred between `low` and `high`, the
@@ -47,6 +41,10 @@ bool monitorRect(WindowHandle window, Rect* rect) {
 }
 
 }  // namespace
+
+int saturate(long long value) {
+    return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+}
 
 bool isUnnamedIgnored(WindowHandle window) {
     char title[kTitleCapacity];

@@ -3,6 +3,10 @@
 
 #include "platform/desktop.h"
 
+// Coordinates plus a step from the file, or a far-off window's size, can leave the int range;
+// the platform gets the nearest.
+int saturate(long long value);
+
 // True when the window's title is empty and unnamed windows are to be left alone.
 bool isUnnamedIgnored(platform::WindowHandle window);
 // True for the desktop and the taskbars: no action and no refit ever moves them.
