@@ -457,9 +457,12 @@ bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char* 
     const bool ok = wideReplaced && wideReplacement && (!backup || wideBackup) &&
                     ::ReplaceFileW(wideReplaced, wideReplacement, wideBackup, flags, exclude,
                                    reserved) != FALSE;
+    // The caller reads GetLastError to learn whether the old file is already gone.
+    const DWORD error = ::GetLastError();
     std::free(wideReplaced);
     std::free(wideReplacement);
     std::free(wideBackup);
+    ::SetLastError(error);
     return ok;
 }
 
