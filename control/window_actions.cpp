@@ -63,8 +63,15 @@ bool isShellWindow(WindowHandle window) {
     return false;
 }
 
+namespace {
+
+// No action touches a window spared by the unnamed rule, nor the desktop and the taskbars.
+bool isLeftAlone(WindowHandle window) { return isUnnamedIgnored(window) || isShellWindow(window); }
+
+}  // namespace
+
 void moveWindowBy(WindowHandle window, int dx, int dy) {
-    if (isUnnamedIgnored(window) || isShellWindow(window)) return;
+    if (isLeftAlone(window)) return;
     Rect r;
     if (!GetWindowRect(window, &r)) return;  // gone, or no window at all
     // MoveWindow with repaint, without waiting for the window's program.
@@ -73,7 +80,7 @@ void moveWindowBy(WindowHandle window, int dx, int dy) {
 }
 
 void resizeWindowBy(WindowHandle window, int dw, int dh) {
-    if (isUnnamedIgnored(window) || isShellWindow(window)) return;
+    if (isLeftAlone(window)) return;
     Rect r;
     if (!GetWindowRect(window, &r)) return;
     // The top-left corner stays; the right and bottom edges move.
@@ -82,7 +89,7 @@ void resizeWindowBy(WindowHandle window, int dw, int dh) {
 }
 
 void centerWindow(WindowHandle window) {
-    if (isUnnamedIgnored(window) || isShellWindow(window)) return;
+    if (isLeftAlone(window)) return;
     Rect r;
     if (!GetWindowRect(window, &r)) return;
     // Failing that, the desktop window: it covers the primary monitor, from (0,0).
