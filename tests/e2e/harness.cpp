@@ -215,9 +215,16 @@ void Tabrin::start(const TempDir& exeDir, const TempDir& cwd, const std::string&
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        cwd.path().c_str(), &si, &pi))
-        fail("tabrin.exe to start", "CreateProcess error " + str(GetLastError()));
+    // Wine now and then refuses to map an executable written a moment before with
+    // ERROR_INTERNAL_ERROR; tabrin.exe has not run then, so one more try is fair.
+    BOOL started = FALSE;
+    for (int attempt = 0; attempt < 2 && !started; ++attempt) {
+        if (attempt) pumpFor(200);
+        started = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                 cwd.path().c_str(), &si, &pi);
+        if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
+    if (!started) fail("tabrin.exe to start", "CreateProcess error " + str(GetLastError()));
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
     pid_ = pi.dwProcessId;
