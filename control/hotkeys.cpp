@@ -1,4 +1,5 @@
-// Hotkeys on the main window: Win+Ctrl moves, Win+Alt resizes, Win+Ctrl+T centres, Win+X the taskbar.
+// Hotkeys on the main window: by default Win+Ctrl moves, Win+Alt resizes, Win+Ctrl+T centres and
+// Win+X toggles the taskbar; the key lines of tabrin.ini choose other combinations.
 #include "control/hotkeys.h"
 
 #include "control/taskbar.h"
@@ -8,37 +9,69 @@
 
 using namespace platform;
 
+HotkeyState hotkeyState;
+
 namespace {
-constexpr unsigned kWinCtrl = MOD_WIN | MOD_CONTROL;
-constexpr unsigned kWinAlt = MOD_WIN | MOD_ALT;
-constexpr unsigned kKeyT = 'T';
-constexpr unsigned kKeyX = 'X';
+
+// Where two actions want one combination, a chosen one beats a default, and between two of a
+// kind the earlier action wins.
+bool outranks(int a, int b, const bool chosen[]) {
+    return chosen[a] != chosen[b] ? chosen[a] : a < b;
+}
+
+void settleCombinations() {
+    HotkeyState& state = hotkeyState;
+    state.problemCount = 0;
+    KeyCombination wanted[kActionCount];
+    bool chosen[kActionCount];
+    bool unusable[kActionCount];
+    for (int i = 0; i < kActionCount; ++i) {
+        const KeyLine& line = keyLines.line[i];
+        KeyCombination parsed = {0, 0};
+        chosen[i] = line.present && parseKeyCombination(line.value, &parsed);
+        unusable[i] = line.present && !chosen[i];  // left at its default
+        wanted[i] = chosen[i] ? parsed : kActions[i].defaults;
+    }
+    for (int i = 0; i < kActionCount; ++i) {
+        if (unusable[i]) state.problems[state.problemCount++] = KeyProblem{i, -1};
+        int owner = i;
+        for (int j = 0; j < kActionCount && !wanted[i].none(); ++j)
+            if (wanted[j] == wanted[i] && outranks(j, owner, chosen)) owner = j;
+        state.inForce[i] = owner == i ? wanted[i] : KeyCombination{0, 0};
+        if (owner != i) state.problems[state.problemCount++] = KeyProblem{i, owner};
+    }
+}
+
+// One step in a direction: -1, 0 or +1.
+int steps(int direction, int step) {
+    return direction < 0 ? oppositeStep(step) : direction > 0 ? step : 0;
+}
+
 }  // namespace
 
-// Moves and resizes repeat at the keyboard's rate while held; centring and the taskbar toggle
-// happen once per press (a held Win+X would flicker the taskbar and refit again and again).
-const Hotkey kHotkeys[10] = {
-    {kHotkeyCenter, kWinCtrl | MOD_NOREPEAT, kKeyT},
-    {kHotkeyTaskbar, MOD_WIN | MOD_NOREPEAT, kKeyX},
-    {kHotkeyResizeUp, kWinAlt, VK_UP},       {kHotkeyResizeDown, kWinAlt, VK_DOWN},
-    {kHotkeyResizeLeft, kWinAlt, VK_LEFT},   {kHotkeyResizeRight, kWinAlt, VK_RIGHT},
-    {kHotkeyMoveUp, kWinCtrl, VK_UP},        {kHotkeyMoveDown, kWinCtrl, VK_DOWN},
-    {kHotkeyMoveLeft, kWinCtrl, VK_LEFT},    {kHotkeyMoveRight, kWinCtrl, VK_RIGHT},
-};
-
-bool hotkeyRefused[10] = {};
+bool hotkeysAreDefaults() {
+    for (int i = 0; i < kActionCount; ++i)
+        if (hotkeyState.inForce[i] != kActions[i].defaults) return false;
+    return true;
+}
 
 void registerHotkeys() {
-    // A combination another program holds is never delivered; the help box names it. Windows
-    // Vista does not know MOD_NOREPEAT: should it refuse the flag, a repeating combination
-    // beats none, and only a refusal of the plain combination counts.
-    for (int i = 0; i < 10; ++i) {
-        const Hotkey& hotkey = kHotkeys[i];
-        bool registered = RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers, hotkey.key);
-        if (!registered && (hotkey.modifiers & MOD_NOREPEAT))
-            registered = RegisterHotKey(mainWindow, hotkey.id, hotkey.modifiers & ~MOD_NOREPEAT,
-                                        hotkey.key);
-        hotkeyRefused[i] = !registered;
+    settleCombinations();
+    for (int i = 0; i < kActionCount; ++i) {
+        const Action& action = kActions[i];
+        const KeyCombination keys = hotkeyState.inForce[i];
+        hotkeyState.refused[i] = false;
+        if (keys.none()) continue;
+        // Moves and resizes repeat at the keyboard's rate while held; centring and the taskbar
+        // toggle happen once per press (a held Win+X would flicker the taskbar). Windows Vista
+        // does not know MOD_NOREPEAT: should it refuse the flag, a repeating combination beats
+        // none, and only a refusal of the plain combination counts.
+        const bool once = action.kind == ActionKind::Center || action.kind == ActionKind::Taskbar;
+        bool registered = RegisterHotKey(mainWindow, action.hotkeyId,
+                                         keys.modifiers | (once ? MOD_NOREPEAT : 0), keys.key);
+        if (!registered && once)
+            registered = RegisterHotKey(mainWindow, action.hotkeyId, keys.modifiers, keys.key);
+        hotkeyState.refused[i] = !registered;
     }
 }
 
@@ -52,19 +85,22 @@ void unregisterHotkeys() {
 
 LResult onHotkey(int id) {
     WindowHandle target = GetForegroundWindow();
-    const int s = settings.stepsize;  // resizes never follow invertarrows
-    const int a = settings.arrowStep();
-    switch (id) {
-    case kHotkeyCenter: centerWindow(target); return 1;
-    case kHotkeyResizeUp: resizeWindowBy(target, 0, oppositeStep(s)); return 1;
-    case kHotkeyResizeDown: resizeWindowBy(target, 0, s); return 1;
-    case kHotkeyResizeLeft: resizeWindowBy(target, oppositeStep(s), 0); return 1;
-    case kHotkeyResizeRight: resizeWindowBy(target, s, 0); return 1;
-    case kHotkeyMoveUp: moveWindowBy(target, 0, oppositeStep(a)); return 1;
-    case kHotkeyMoveDown: moveWindowBy(target, 0, a); return 1;
-    case kHotkeyMoveLeft: moveWindowBy(target, oppositeStep(a), 0); return 1;
-    case kHotkeyMoveRight: moveWindowBy(target, a, 0); return 1;
-    case kHotkeyTaskbar: toggleTaskbar(); return 0;
+    for (const Action& action : kActions) {
+        if (action.hotkeyId != id) continue;
+        switch (action.kind) {
+        case ActionKind::Center: centerWindow(target); return 1;
+        case ActionKind::Taskbar: toggleTaskbar(); return 0;
+        case ActionKind::Resize: {
+            const int s = settings.stepsize;  // resizes never follow invertarrows
+            resizeWindowBy(target, steps(action.dx, s), steps(action.dy, s));
+            return 1;
+        }
+        case ActionKind::Move: {
+            const int a = settings.arrowStep();
+            moveWindowBy(target, steps(action.dx, a), steps(action.dy, a));
+            return 1;
+        }
+        }
     }
     return 0;
 }

@@ -1,32 +1,28 @@
-// The ten global hotkeys and their dispatch.
+// The ten global hotkeys: their combinations from the key lines, registration and dispatch.
 #pragma once
 
 #include "platform/desktop.h"
+#include "settings/actions.h"
 
-enum HotkeyId : int {
-    kHotkeyMoveUp = 1,
-    kHotkeyMoveDown = 2,
-    kHotkeyMoveRight = 3,
-    kHotkeyMoveLeft = 4,
-    kHotkeyResizeUp = 11,
-    kHotkeyResizeDown = 12,
-    kHotkeyResizeLeft = 13,
-    kHotkeyResizeRight = 14,
-    kHotkeyTaskbar = 20,
-    kHotkeyCenter = 30,
+// A key line Tabrin could not use as written, for the Help box.
+struct KeyProblem {
+    int action;   // into kActions
+    int takenBy;  // the action that has the combination; -1: the line is no combination at all
 };
 
-struct Hotkey {
-    int id;
-    unsigned modifiers;
-    unsigned key;
+// What registerHotkeys settled on, by position in kActions.
+struct HotkeyState {
+    KeyCombination inForce[kActionCount];  // none(): the action has no keys
+    // RegisterHotKey refused the combination: another program (or Windows itself) holds it, so
+    // it never reaches Tabrin.
+    bool refused[kActionCount];
+    KeyProblem problems[2 * kActionCount];  // an unusable value, then a lost clash, per action
+    int problemCount;
 };
+extern HotkeyState hotkeyState;
 
-// In registration order.
-extern const Hotkey kHotkeys[10];
-// By position in kHotkeys: true when RegisterHotKey refused the combination, which another
-// program (or Windows itself) holds, so it never reaches Tabrin.
-extern bool hotkeyRefused[10];
+// The combinations in force are the ten defaults.
+bool hotkeysAreDefaults();
 
 void registerHotkeys();
 void unregisterHotkeys();

@@ -1,9 +1,15 @@
-// The seven user settings, their defaults, and the file they live in beside the executable.
+// The seven user settings, their defaults, the key lines, and the file they live in beside the
+// executable.
 #pragma once
 
 #include <climits>
 #include <cstddef>
 #include <cstdio>
+
+#include "settings/actions.h"
+
+// The longest line piece the reader takes at once; longer lines are read in several pieces.
+constexpr std::size_t kSettingsLinePiece = 254;
 
 // The opposite step; the file may hold INT_MIN, whose negation does not fit.
 inline int oppositeStep(int step) { return step == INT_MIN ? INT_MAX : -step; }
@@ -23,6 +29,38 @@ struct Settings {
 
 extern Settings settings;
 
+// The key lines as the file last held them, by action: written back as they stood, whether or
+// not they name a combination. Apart from Settings, whose defaults are not zero: all zero at
+// start, this takes no room in the executable.
+struct KeyLine {
+    bool present;
+    char value[kSettingsLinePiece];  // after the '=', without the line end
+};
+struct KeyLines {
+    KeyLine line[kActionCount];
+};
+extern KeyLines keyLines;
+
+// The menu items that toggle the flags.
+enum SettingCommand : unsigned {
+    kCommandConfirmExit = 20,
+    kCommandInvertArrows = 21,
+    kCommandPersistentMenu = 23,
+    kCommandIgnoreUnnamed = 24,
+    kCommandMouseEnabled = 25,
+    kCommandMouseInvert = 26,
+};
+
+// The seven settings, in the file's order.
+struct SettingRow {
+    const char* key;
+    int Settings::*field;
+    bool flag;         // 0 or 1; otherwise a number taken as it stands
+    unsigned command;  // the menu item that toggles it; 0 for none
+};
+constexpr int kSettingCount = 7;
+extern const SettingRow kSettingRows[kSettingCount];
+
 // Changes from the menu: each is written to the file at once.
 void setStepSize(int n);
 void toggleSetting(int& flag);
@@ -34,14 +72,14 @@ void saveSettings();
 
 // ---- The file format, over text and streams, without touching the disk's location ----
 
-// The longest line piece the reader takes at once; longer lines are read in several pieces.
-constexpr std::size_t kSettingsLinePiece = 254;
-
 // Applies one piece as read from the file (trailing newline allowed); other text is ignored.
-void applySettingsLine(Settings& record, char* line);
-// Reads a whole stream until its end or a read error.
-void readSettings(Settings& record, std::FILE* file);
-// Writes the seven lines into buffer; returns the whole text's length, even when cut short.
-std::size_t formatSettings(const Settings& record, char* buffer, std::size_t capacity);
+void applySettingsLine(Settings& record, KeyLines& lines, char* line);
+// Reads a whole stream until its end or a read error: 8-bit text, after a UTF-8 byte-order mark
+// if there is one, or UTF-16 after its mark (Notepad's "Unicode").
+void readSettings(Settings& record, KeyLines& lines, std::FILE* file);
+// Writes the seven lines and the key lines into buffer; returns the whole text's length, even
+// when cut short.
+std::size_t formatSettings(const Settings& record, const KeyLines& lines, char* buffer,
+                           std::size_t capacity);
 // Path of tabrin.ini for a given executable path; malloc'd.
 char* settingsPathFor(const char* executablePath);

@@ -1,4 +1,5 @@
-// tabrin.ini: seven "key=value" lines beside the executable, read once and rewritten on each change.
+// tabrin.ini: seven "key=value" lines and the user's key lines beside the executable, read once
+// and rewritten on each change.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -33,27 +34,74 @@ int toInteger(const char* text) {
 
 }  // namespace
 
-void applySettingsLine(Settings& record, char* line) {
+void applySettingsLine(Settings& record, KeyLines& lines, char* line) {
     std::size_t length = std::strlen(line);
-    if (length > 0 && line[length - 1] == '\n') line[length - 1] = '\0';
+    if (length > 0 && line[length - 1] == '\n') line[--length] = '\0';
 
     char* equals = std::strchr(line, '=');
     if (!equals) return;
     *equals = '\0';
     const char* key = line;
-    const int number = toInteger(equals + 1);
-    const int flag = number != 0 ? 1 : 0;
+    char* value = equals + 1;
 
-    if (std::strcmp(key, "stepsize") == 0) record.stepsize = number;
-    else if (std::strcmp(key, "confirmexit") == 0) record.confirmexit = flag;
-    else if (std::strcmp(key, "invertarrows") == 0) record.invertarrows = flag;
-    else if (std::strcmp(key, "persistentmenu") == 0) record.persistentmenu = flag;
-    else if (std::strcmp(key, "ignoreunnamed") == 0) record.ignoreunnamed = flag;
-    else if (std::strcmp(key, "enablemousescroll") == 0) record.enablemousescroll = flag;
-    else if (std::strcmp(key, "invertedmouse") == 0) record.invertedmouse = flag;
+    for (const SettingRow& row : kSettingRows) {
+        if (std::strcmp(key, row.key) != 0) continue;
+        const int number = toInteger(value);
+        record.*row.field = row.flag ? (number != 0 ? 1 : 0) : number;
+        return;
+    }
+    for (int i = 0; i < kActionCount; ++i) {
+        if (std::strcmp(key, kActions[i].key) != 0) continue;
+        // The CR of a CR LF line end is not part of what the user wrote.
+        const std::size_t valueLength = std::strlen(value);
+        if (valueLength > 0 && value[valueLength - 1] == '\r') value[valueLength - 1] = '\0';
+        KeyLine& keyLine = lines.line[i];
+        keyLine.present = true;
+        std::memcpy(keyLine.value, value, std::strlen(value) + 1);  // a piece always fits
+        return;
+    }
 }
 
-void readSettings(Settings& record, std::FILE* file) {
+namespace {
+
+// Notepad's "Unicode": little-endian UTF-16 after an FF FE mark. Each character becomes one byte
+// of 8-bit text, in pieces as the 8-bit reader takes them; a piece holding a character beyond
+// 8 bits matches no key, nor does the rest of its line.
+void readUtf16(Settings& record, KeyLines& lines, std::FILE* file) {
+    char piece[kSettingsLinePiece + 1];
+    std::size_t length = 0;
+    bool unmatched = false;
+    for (;;) {
+        const int low = std::getc(file);
+        const int high = low == EOF ? EOF : std::getc(file);
+        const bool end = high == EOF;  // an odd last byte is no character
+        const unsigned unit = end ? 0 : static_cast<unsigned>(low | high << 8);
+        if (!end) {
+            if (unit > 0xFF) unmatched = true;
+            piece[length++] = static_cast<char>(unit);
+        }
+        if (end || unit == '\n' || length == kSettingsLinePiece) {
+            piece[length] = '\0';
+            if (length > 0 && !unmatched) applySettingsLine(record, lines, piece);
+            if (end) return;
+            if (unit == '\n') unmatched = false;
+            length = 0;
+        }
+    }
+}
+
+}  // namespace
+
+void readSettings(Settings& record, KeyLines& lines, std::FILE* file) {
+    unsigned char mark[3] = {};
+    const std::size_t marked = std::fread(mark, 1, sizeof mark, file);
+    if (marked >= 2 && mark[0] == 0xFF && mark[1] == 0xFE) {
+        if (std::fseek(file, 2, SEEK_SET) == 0) readUtf16(record, lines, file);
+        return;
+    }
+    // A UTF-8 mark is skipped; anything else is read from its first byte.
+    const bool utf8 = marked == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF;
+    if (!utf8 && std::fseek(file, 0, SEEK_SET) != 0) return;
     char line[kSettingsLinePiece + 1];
     while (!std::feof(file)) {
         std::memset(line, 0, sizeof line);
@@ -61,19 +109,20 @@ void readSettings(Settings& record, std::FILE* file) {
             if (std::ferror(file)) break;  // a failing read must not spin forever short of the end
             continue;
         }
-        applySettingsLine(record, line);
+        applySettingsLine(record, lines, line);
     }
 }
 
-std::size_t formatSettings(const Settings& record, char* buffer, std::size_t capacity) {
+std::size_t formatSettings(const Settings& record, const KeyLines& lines, char* buffer,
+                           std::size_t capacity) {
     TextBuffer text(buffer, capacity);
-    text << "stepsize=" << record.stepsize << "\n"
-         << "confirmexit=" << (record.confirmexit ? 1 : 0) << "\n"
-         << "invertarrows=" << (record.invertarrows ? 1 : 0) << "\n"
-         << "persistentmenu=" << (record.persistentmenu ? 1 : 0) << "\n"
-         << "ignoreunnamed=" << (record.ignoreunnamed ? 1 : 0) << "\n"
-         << "enablemousescroll=" << (record.enablemousescroll ? 1 : 0) << "\n"
-         << "invertedmouse=" << (record.invertedmouse ? 1 : 0) << "\n";
+    for (const SettingRow& row : kSettingRows) {
+        const int value = record.*row.field;
+        text << row.key << "=" << (row.flag ? (value ? 1 : 0) : value) << "\n";
+    }
+    // The user's key lines as they stood, valid or not: a menu click must not lose them.
+    for (int i = 0; i < kActionCount; ++i)
+        if (lines.line[i].present) text << kActions[i].key << "=" << lines.line[i].value << "\n";
     return text.length();
 }
 
@@ -113,7 +162,7 @@ void loadSettings() {
     std::FILE* file = platform::OpenFileUtf8(path, "rb");
     std::free(path);
     if (!file) return;
-    readSettings(settings, file);
+    readSettings(settings, keyLines, file);
     std::fclose(file);
 }
 
@@ -159,10 +208,11 @@ void replaceWhole(const char* path, const char* temporary, const char* bytes, st
 }  // namespace
 
 void saveSettings() {
-    char text[512];
-    if (formatSettings(settings, text, sizeof text) >= sizeof text) return;
+    // The seven lines and ten key lines of at most a piece each, with room to spare.
+    static char text[kSettingCount * 32 + kActionCount * (kSettingsLinePiece + 2)];
+    if (formatSettings(settings, keyLines, text, sizeof text) >= sizeof text) return;
     // On disk each line ends in CR LF, as text mode has always written it.
-    char bytes[sizeof text + 7];
+    static char bytes[sizeof text + kSettingCount + kActionCount];
     std::uint32_t count = 0;
     for (const char* c = text; *c; ++c) {
         if (*c == '\n') bytes[count++] = '\r';

@@ -2,7 +2,6 @@
 #include "tray/menus.h"
 
 #include "platform/text_buffer.h"
-#include "settings/settings.h"
 
 using namespace platform;
 
@@ -59,11 +58,7 @@ void refreshMenuChecks() {
     for (unsigned i = 0; i < 10; ++i)
         check(stepMenu, kCommandStep1 + i, settings.stepsize == kStepSizes[i]);
 
-    check(settingsMenu, kCommandConfirmExit, settings.confirmexit != 0);
-    check(settingsMenu, kCommandInvertArrows, settings.invertarrows != 0);
-    check(settingsMenu, kCommandPersistentMenu, settings.persistentmenu != 0);
-    check(settingsMenu, kCommandIgnoreUnnamed, settings.ignoreunnamed != 0);
-
-    check(mouseMenu, kCommandMouseEnabled, settings.enablemousescroll != 0);
-    check(mouseMenu, kCommandMouseInvert, settings.invertedmouse != 0);
+    // By command, which Windows finds in whichever submenu holds it.
+    for (const SettingRow& row : kSettingRows)
+        if (row.command) check(mainMenu, row.command, settings.*row.field != 0);
 }

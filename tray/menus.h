@@ -2,17 +2,13 @@
 #pragma once
 
 #include "platform/desktop.h"
+#include "settings/settings.h"
 
+// Besides the settings' own toggles (SettingCommand).
 enum MenuCommand : unsigned {
     kCommandDismissed = 0,
     kCommandStep1 = 1,  // 1 to 10: the step items, in menu order
     kCommandStep10 = 10,
-    kCommandConfirmExit = 20,
-    kCommandInvertArrows = 21,
-    kCommandPersistentMenu = 23,
-    kCommandIgnoreUnnamed = 24,
-    kCommandMouseEnabled = 25,
-    kCommandMouseInvert = 26,
     kCommandHelp = 30,
     kCommandAbout = 40,
     kCommandExit = 102,

@@ -19,11 +19,13 @@ IconHandle trayIconImage = nullptr;
 namespace {
 
 const char kHelpCaption[] = ":: TabrIN Keys Help ::";
-const char kHelpText[] =
+// The key lines of the help text, which stand as they are while every combination is the default.
+const char kKeysHelp[] =
     "Resize Window\t\tHOLD (WIN + ALT) + ARROWS\n"
     "Scroll Window\t\tHOLD (WIN + CTRL) + ARROWS\n"
     "Center Window\t\tHOLD (WIN + CTRL) + T\n"
-    "Hide Task Bar\t\tHOLD (WIN) + X\n"
+    "Hide Task Bar\t\tHOLD (WIN) + X\n";
+const char kMouseHelp[] =
     "\n"
     "IF MOUSE SCROLL IS CHECKED:\n"
     "Scroll Up/Down\t\tHOLD (WIN + CTRL) + MOUSE WHEEL\n"
@@ -33,19 +35,7 @@ const char kHelpText[] =
     "\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n";
 
 const char kUnavailable[] = "\nNot available (used by another program): ";
-
-// Each combination as the help text spells it, by hotkey identifier.
-struct ComboName {
-    int id;
-    const char* name;
-};
-const ComboName kComboNames[] = {
-    {kHotkeyCenter, "WIN + CTRL + T"},        {kHotkeyTaskbar, "WIN + X"},
-    {kHotkeyResizeUp, "WIN + ALT + UP"},      {kHotkeyResizeDown, "WIN + ALT + DOWN"},
-    {kHotkeyResizeLeft, "WIN + ALT + LEFT"},  {kHotkeyResizeRight, "WIN + ALT + RIGHT"},
-    {kHotkeyMoveUp, "WIN + CTRL + UP"},       {kHotkeyMoveDown, "WIN + CTRL + DOWN"},
-    {kHotkeyMoveLeft, "WIN + CTRL + LEFT"},   {kHotkeyMoveRight, "WIN + CTRL + RIGHT"},
-};
+const char kChooseOthers[] = "\nOther keys can be chosen in tabrin.ini (see README.txt).\n";
 
 const char kAboutCaption[] = ":: About Tabrin ::";
 const char kAboutCredit[] = "Written by the Tabrin developers.";
@@ -92,17 +82,38 @@ int showBox(const char* text, const char* caption, unsigned type) {
 }
 
 void showHelp() {
-    char text[1024];
+    // Room for the text and a problem line for every key line of the longest kind.
+    static char text[2048 + 2 * kActionCount * (kSettingsLinePiece + 64)];
     TextBuffer help(text, sizeof text);
-    help << kHelpText;
+    if (hotkeysAreDefaults()) {
+        help << kKeysHelp;
+    } else {
+        for (int i = 0; i < kActionCount; ++i)
+            help << kActions[i].helpName << "\t\t" << hotkeyState.inForce[i] << "\n";
+    }
+    help << kMouseHelp;
+
     bool any = false;
-    for (int i = 0; i < 10; ++i) {
-        if (!hotkeyRefused[i]) continue;
-        for (const ComboName& combo : kComboNames)
-            if (combo.id == kHotkeys[i].id) help << (any ? ", " : kUnavailable) << combo.name;
+    for (int i = 0; i < kActionCount; ++i) {
+        if (!hotkeyState.refused[i]) continue;
+        help << (any ? ", " : kUnavailable) << hotkeyState.inForce[i];
         any = true;
     }
-    if (any) help << "\n";
+    if (any) help << kChooseOthers;
+
+    // A key line Tabrin could not use is never passed over in silence.
+    for (int i = 0; i < hotkeyState.problemCount; ++i) {
+        const KeyProblem& problem = hotkeyState.problems[i];
+        const Action& action = kActions[problem.action];
+        help << (i == 0 ? "\n" : "") << "tabrin.ini: ";
+        if (problem.takenBy < 0) {
+            help << action.key << "=" << keyLines.line[problem.action].value
+                 << " is not a key combination; " << action.defaults << " is used\n";
+        } else {
+            help << action.key << " has no keys: " << hotkeyState.inForce[problem.takenBy]
+                 << " is " << kActions[problem.takenBy].key << "'s\n";
+        }
+    }
     showBox(text, kHelpCaption, MB_OK);
 }
 
@@ -178,17 +189,13 @@ void runMenuCommand(unsigned identifier) {
     if (identifier >= kCommandStep1 && identifier <= kCommandStep10) {
         setStepSize(kStepSizes[identifier - kCommandStep1]);
     } else {
+        for (const SettingRow& row : kSettingRows)
+            if (row.command && row.command == identifier) toggleSetting(settings.*row.field);
         switch (identifier) {
-        case kCommandConfirmExit: toggleSetting(settings.confirmexit); break;
-        case kCommandInvertArrows: toggleSetting(settings.invertarrows); break;
-        case kCommandPersistentMenu: toggleSetting(settings.persistentmenu); break;
-        case kCommandIgnoreUnnamed: toggleSetting(settings.ignoreunnamed); break;
-        case kCommandMouseEnabled:
-            toggleSetting(settings.enablemousescroll);  // saved before the gestures are switched
+        case kCommandMouseEnabled:  // saved above, before the gestures are switched
             if (settings.enablemousescroll) startMouseGestures();
             else stopMouseGestures();
             break;
-        case kCommandMouseInvert: toggleSetting(settings.invertedmouse); break;
         case kCommandHelp: showHelp(); break;
         case kCommandAbout: showAbout(); break;
         case kCommandExit:

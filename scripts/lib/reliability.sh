@@ -32,7 +32,7 @@ build_settings_fuzzer() {
     "$FUZZ_CXX" -std=c++17 -g -O1 -Wall -Wextra -I"$root" \
         -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
         "$root/tests/fuzz/settings_fuzz.cpp" "$root/settings/settings_file.cpp" \
-        "$root/settings/settings.cpp" "$root/platform/session.cpp" \
+        "$root/settings/settings.cpp" "$root/settings/actions.cpp" "$root/platform/session.cpp" \
         -o "$FUZZ_BINARY.tmp" && mv "$FUZZ_BINARY.tmp" "$FUZZ_BINARY"
 }
 

@@ -16,16 +16,17 @@ namespace {
 
 Settings readText(const std::string& text) {
     Settings record;
+    KeyLines lines = {};
     std::FILE* file = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
     if (text.empty()) file = std::fopen("/dev/null", "r");
-    readSettings(record, file);
+    readSettings(record, lines, file);
     std::fclose(file);
     return record;
 }
 
 std::string format(const Settings& record) {
     char text[512];
-    formatSettings(record, text, sizeof text);
+    formatSettings(record, KeyLines{}, text, sizeof text);
     return text;
 }
 
@@ -41,6 +42,13 @@ bool flagsAreBits(const Settings& s) {
                      s.enablemousescroll, s.invertedmouse})
         if (flag != 0 && flag != 1) return false;
     return true;
+}
+
+// Notepad's "Unicode": FF FE, then each character in two bytes, low first.
+std::string utf16(const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    return bytes;
 }
 
 const char kDefaultFile[] =
@@ -78,6 +86,12 @@ TEST(SettingsReading, FollowsTheLineRules) {
         {"below range saturates", "stepsize=-99999999999\n", -2147483647 - 1, 0, 1},
         {"NUL ends the line's text", std::string("stepsize=8\0garbage\ninvertarrows=1\n", 33), 8, 1,
          1},
+        {"a UTF-8 mark is skipped", "\xEF\xBB\xBFstepsize=8\n", 8, 0, 1},
+        {"UTF-16 from Notepad", utf16(u"stepsize=9\r\ninvertarrows=1\r\nconfirmexit=0"), 9, 1, 0},
+        {"a character beyond 8 bits spoils its line only",
+         utf16(u"invertarrows=1\u263A\r\nstepsize=6\r\n"), 6, 0, 1},
+        {"UTF-16 of odd length", utf16(u"stepsize=5") + "\n", 5, 0, 1},
+        {"only a mark", "\xFF\xFE", 20, 0, 1},
     };
     for (const Case& c : cases) {
         const Settings s = readText(c.text);
@@ -102,6 +116,57 @@ TEST(SettingsReading, LongLinesAreTakenInPiecesOf254) {
     const Settings s = readText(huge);
     EXPECT_EQ(s.invertedmouse, 0);
     EXPECT_EQ(s.stepsize, 20);
+}
+
+TEST(KeyLines, ValuesAreCombinationsOrRefused) {
+    struct Case {
+        std::string value;
+        const char* named;  // as Help names it; nullptr: not a combination
+    };
+    const Case cases[] = {
+        {"Win+Shift+X", "WIN + SHIFT + X"},
+        {" win + SHIFT + right \r", "WIN + SHIFT + RIGHT"},
+        {"\tcontrol+Alt+f9", "CTRL + ALT + F9"},
+        {"Shift+Alt+Ctrl+Win+F24", "WIN + CTRL + ALT + SHIFT + F24"},
+        {"Alt+0", "ALT + 0"},
+        {"Win+PageUp", "WIN + PAGEUP"},
+        {"ctrl+pagedown", "CTRL + PAGEDOWN"},
+        {"Win+Home", "WIN + HOME"},
+        {"Win+End", "WIN + END"},
+        {"Win+Insert", "WIN + INSERT"},
+        {"Win+Delete", "WIN + DELETE"},
+        {"Ctrl+Alt+Space", "CTRL + ALT + SPACE"},
+        {"Win+Ctrl+Up", "WIN + CTRL + UP"},
+        {"off", "off"},
+        {" OFF\r", "off"},
+        {"", "off"},
+        {"X", nullptr},              // a bare key would be taken from typing
+        {"Shift+X", nullptr},
+        {"Win+A+B", nullptr},
+        {"Win+Win+X", nullptr},
+        {"Ctrl+Control+X", nullptr},
+        {"Win+Ctrl", nullptr},
+        {"Win+Tee", nullptr},
+        {"Win+F25", nullptr},
+        {"Win+F01", nullptr},
+        {"Win+Esc", nullptr},
+        {"+", nullptr},
+        {"Win+", nullptr},
+        {"++X", nullptr},
+        {"Win+\xE9", nullptr},
+        {"Win+X off", nullptr},
+        {"Win+" + std::string(296, 'X'), nullptr},
+    };
+    for (const Case& c : cases) {
+        KeyCombination combination = {99, 99};
+        const bool valid = parseKeyCombination(c.value.c_str(), &combination);
+        EXPECT_EQ(valid, c.named != nullptr) << c.value;
+        if (!valid || !c.named) continue;
+        char name[64];
+        TextBuffer text(name, sizeof name);
+        text << combination;
+        EXPECT_STREQ(name, c.named) << c.value;
+    }
 }
 
 TEST(SettingsReading, RandomBytesNeverBreakTheRecord) {
@@ -137,7 +202,7 @@ TEST(SettingsWriting, SevenLinesInFixedOrderWithFlagsAsBits) {
     changed.stepsize = -2147483647 - 1;
     EXPECT_EQ(format(changed).substr(0, 21), "stepsize=-2147483648\n");
     char small[16];
-    EXPECT_EQ(formatSettings(changed, small, sizeof small), format(changed).size());
+    EXPECT_EQ(formatSettings(changed, KeyLines{}, small, sizeof small), format(changed).size());
     EXPECT_STREQ(small, "stepsize=-21474");  // cut short, still terminated
 }
 
@@ -185,6 +250,16 @@ TEST(SettingsFile, EachChangeRewritesTheWholeFile) {
     EXPECT_EQ(folder.read("tabrin.ini"),
               "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=1\r\n"
               "ignoreunnamed=0\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n");
+
+    // Key lines stay as the user wrote them, the last of each, valid or not, in the table's order.
+    folder.write("tabrin.ini",
+                 "widerkey=Ctrl+Alt+F9\r\ncenterkey=Win+Tee\r\nnotes=1\r\ncenterkey= win + c \r\n");
+    loadSettings();
+    setStepSize(50);
+    EXPECT_EQ(folder.read("tabrin.ini"),
+              "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=1\r\n"
+              "ignoreunnamed=0\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n"
+              "centerkey= win + c \r\nwiderkey=Ctrl+Alt+F9\r\n");
 }
 
 namespace {

@@ -17,6 +17,7 @@
 
 void resetTabrinState() {
     settings = Settings{};
+    keyLines = KeyLines{};
     platform::instance = nullptr;
     platform::mainWindow = nullptr;
     currentWorkArea = platform::Rect{0, 0, 0, 0};
@@ -28,7 +29,7 @@ void resetTabrinState() {
     mainMenu = stepMenu = settingsMenu = mouseMenu = nullptr;
     taskbarCreatedMessage = 0;
     trayIconImage = nullptr;
-    for (bool& refused : hotkeyRefused) refused = false;
+    hotkeyState = HotkeyState{};
 }
 
 TempFolder::TempFolder() {

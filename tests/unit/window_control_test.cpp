@@ -260,3 +260,28 @@ TEST(Hotkeys, HeldMovesAndResizesRepeat) {
     desk.pressHotkey(MOD_WIN | MOD_ALT, VK_DOWN, 2);
     EXPECT_EQ(desk.rectOf(editor), (Rect{180, 100, 980, 760}));
 }
+
+TEST(Hotkeys, ChosenCombinationsTakeTheDefaultsPlaceAndOffLeavesOneFree) {
+    SimulatedDesktop desk;
+    mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false);
+    desk.windows[mainWindow].proc = [](WindowHandle, unsigned message, WParam wParam,
+                                       LParam) -> LResult {
+        return message == WM_HOTKEY ? onHotkey(static_cast<int>(wParam)) : 0;
+    };
+    char lines[][40] = {"centerkey=Ctrl+Alt+C", "moveleftkey=off", "widerkey=Win+Shift+PageDown"};
+    for (char* line : lines) applySettingsLine(settings, keyLines, line);
+    registerHotkeys();
+
+    ASSERT_NE(desk.hotkey(mainWindow, kHotkeyCenter), nullptr);
+    EXPECT_EQ(desk.hotkey(mainWindow, kHotkeyCenter)->modifiers, MOD_CONTROL | MOD_ALT | MOD_NOREPEAT);
+    EXPECT_EQ(desk.hotkey(mainWindow, kHotkeyMoveLeft), nullptr);
+    EXPECT_FALSE(desk.pressHotkey(MOD_WIN | MOD_CONTROL, 'T'));  // the default is given up
+    EXPECT_FALSE(desk.pressHotkey(MOD_WIN | MOD_CONTROL, VK_LEFT));
+
+    WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
+    desk.focus(editor);
+    desk.pressHotkey(MOD_WIN | MOD_SHIFT, VK_NEXT, 1);  // held: a resize repeats
+    EXPECT_EQ(desk.rectOf(editor), (Rect{100, 100, 940, 700}));
+    EXPECT_TRUE(desk.pressHotkey(MOD_CONTROL | MOD_ALT, 'C'));
+    EXPECT_EQ(desk.rectOf(editor), (Rect{540, 240, 1380, 840}));
+}
