@@ -180,6 +180,22 @@ E2E_CASE("hotkeys.released_at_exit") {
     }
 }
 
+E2E_CASE("hotkeys.off_leaves_the_combination_free") {
+    TempDir exeDir, cwd;
+    exeDir.write("tabrin.ini", "moveleftkey=off\r\n");
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    if (!RegisterHotKey(nullptr, 0x100, MOD_WIN | MOD_CONTROL, VK_LEFT))
+        fail("Win+Ctrl+Left free for another program", "error " + str(GetLastError()));
+    UnregisterHotKey(nullptr, 0x100);
+    // The other moves are still Tabrin's.
+    if (RegisterHotKey(nullptr, 0x101, MOD_WIN | MOD_CONTROL, VK_RIGHT)) {
+        UnregisterHotKey(nullptr, 0x101);
+        fail("Win+Ctrl+Right taken by tabrin", "it free");
+    }
+    tabrin.closeCleanly();
+}
+
 E2E_CASE("taskbar.toggle_hides_refits_and_restores") {
     visibleTaskbar();
     const RECT screen = desktopRect();

@@ -391,7 +391,8 @@ E2E_CASE("tray.help_names_a_combination_held_elsewhere") {
     tabrin.startReady(exeDir, cwd);
     choose(tabrin, kHelp, "Help");
     const std::string help =
-        std::string(kHelpText) + "\nNot available (used by another program): WIN + X\n";
+        std::string(kHelpText) + "\nNot available (used by another program): WIN + X\n"
+                                 "Other keys can be chosen in tabrin.ini (see README.txt).\n";
     answer(expectBox(tabrin, ":: TabrIN Keys Help ::", help, "Help").window, IDOK);
 
     // The other nine are Tabrin's and work.
@@ -412,6 +413,49 @@ E2E_CASE("tray.help_names_a_combination_held_elsewhere") {
         if (!waitUntil([&] { return target.rect() != start; }, kTimeoutMs))
             fail(comboName(combo.modifiers, combo.vk) + " to act on the window", str(target.rect()));
     }
+    tabrin.closeCleanly();
+}
+
+E2E_CASE("tray.chosen_keys_get_round_a_combination_held_elsewhere") {
+    HWND bar = taskbar();
+    if (!bar || !IsWindowVisible(bar)) fail("a visible Shell_TrayWnd", "none");
+    const HeldElsewhere winX(MOD_WIN, 'X');
+    TempDir exeDir, cwd;
+    exeDir.write("tabrin.ini", "taskbarkey=Win+Shift+X\r\n");
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    choose(tabrin, kHelp, "Help");
+    const std::string help = std::string(
+        "Center Window\t\tWIN + CTRL + T\nHide Task Bar\t\tWIN + SHIFT + X\n"
+        "Shorter\t\tWIN + ALT + UP\nTaller\t\tWIN + ALT + DOWN\nNarrower\t\tWIN + ALT + LEFT\n"
+        "Wider\t\tWIN + ALT + RIGHT\nMove Up\t\tWIN + CTRL + UP\nMove Down\t\tWIN + CTRL + DOWN\n"
+        "Move Left\t\tWIN + CTRL + LEFT\nMove Right\t\tWIN + CTRL + RIGHT\n") +
+        std::strstr(kHelpText, "\nIF MOUSE");
+    answer(expectBox(tabrin, ":: TabrIN Keys Help ::", help, "Help").window, IDOK);
+
+    for (bool shown : {false, true}) {
+        pressCombo(kWin | kShift, 'X');
+        if (!waitUntil([&] { return (IsWindowVisible(bar) != FALSE) == shown; }, kTimeoutMs))
+            fail(std::string("Win+Shift+X to ") + (shown ? "show" : "hide") + " the taskbar",
+                 shown ? "it hidden" : "it visible");
+    }
+    tabrin.closeCleanly();
+}
+
+E2E_CASE("tray.chosen_key_acts_and_survives_a_save") {
+    TempDir exeDir, cwd;
+    exeDir.write("tabrin.ini", "widerkey=Ctrl+Alt+F9\r\n");
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    TestWindow target("Chosen key", rect(100, 100, 500, 400));
+    target.makeForeground();
+    pressCombo(kCtrl | kAlt, VK_F9);
+    target.expectRect(rect(100, 100, 520, 400), "after Ctrl+Alt+F9 the window");
+
+    choose(tabrin, kStep5, "Scroll/Resize > 5 px");
+    Chosen chosen;
+    chosen.stepsize = 5;
+    expectFile(exeDir, chosen.file() + "widerkey=Ctrl+Alt+F9\r\n", "choosing 5 px");
     tabrin.closeCleanly();
 }
 

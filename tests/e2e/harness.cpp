@@ -451,6 +451,7 @@ void pressCombo(unsigned modifiers, WORD vk) {
     if (modifiers & kWin) held.push_back(VK_LWIN);
     if (modifiers & kCtrl) held.push_back(VK_CONTROL);
     if (modifiers & kAlt) held.push_back(VK_MENU);
+    if (modifiers & kShift) held.push_back(VK_SHIFT);
     std::vector<INPUT> inputs;
     for (WORD m : held) inputs.push_back(key(m, false));
     inputs.push_back(key(vk, false));
@@ -467,6 +468,8 @@ std::string comboName(unsigned modifiers, WORD vk) {
     if (modifiers & kWin) name += "Win+";
     if (modifiers & kCtrl) name += "Ctrl+";
     if (modifiers & kAlt) name += "Alt+";
+    if (modifiers & kShift) name += "Shift+";
+    if (vk >= VK_F1 && vk <= VK_F24) return name + "F" + str(static_cast<long>(vk - VK_F1 + 1));
     switch (vk) {
     case VK_UP: return name + "Up";
     case VK_DOWN: return name + "Down";

@@ -167,7 +167,7 @@ private:
 
 // ---- Input ---------------------------------------------------------------------
 
-enum Modifier : unsigned { kWin = 1, kCtrl = 2, kAlt = 4 };
+enum Modifier : unsigned { kWin = 1, kCtrl = 2, kAlt = 4, kShift = 8 };
 
 // Presses the modifiers, taps the key, releases all, through SendInput.
 void pressCombo(unsigned modifiers, WORD vk);
