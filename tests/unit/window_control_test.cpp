@@ -18,6 +18,15 @@ struct Press {
     Rect expected;
 };
 
+// Tabrin's hidden window, handing WM_HOTKEY to onHotkey as the window procedure does.
+void makeHotkeyWindow(SimulatedDesktop& desk) {
+    mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false);
+    desk.windows[mainWindow].proc = [](WindowHandle, unsigned message, WParam wParam,
+                                       LParam) -> LResult {
+        return message == WM_HOTKEY ? onHotkey(static_cast<int>(wParam)) : 0;
+    };
+}
+
 }  // namespace
 
 TEST(WindowActions, MovesFollowTheStepAndItsDirectionResizesOnlyTheStep) {
@@ -247,11 +256,7 @@ TEST(Hotkeys, TheTenCombinationsAreRegisteredOnTheMainWindowAndGivenBack) {
 
 TEST(Hotkeys, HeldMovesAndResizesRepeat) {
     SimulatedDesktop desk;
-    mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false);
-    desk.windows[mainWindow].proc = [](WindowHandle, unsigned message, WParam wParam,
-                                       LParam) -> LResult {
-        return message == WM_HOTKEY ? onHotkey(static_cast<int>(wParam)) : 0;
-    };
+    makeHotkeyWindow(desk);
     registerHotkeys();
     WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
     desk.focus(editor);
@@ -263,11 +268,7 @@ TEST(Hotkeys, HeldMovesAndResizesRepeat) {
 
 TEST(Hotkeys, ChosenCombinationsTakeTheDefaultsPlaceAndOffLeavesOneFree) {
     SimulatedDesktop desk;
-    mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false);
-    desk.windows[mainWindow].proc = [](WindowHandle, unsigned message, WParam wParam,
-                                       LParam) -> LResult {
-        return message == WM_HOTKEY ? onHotkey(static_cast<int>(wParam)) : 0;
-    };
+    makeHotkeyWindow(desk);
     char lines[][40] = {"centerkey=Ctrl+Alt+C", "moveleftkey=off", "widerkey=Win+Shift+PageDown"};
     for (char* line : lines) applySettingsLine(settings, keyLines, line);
     registerHotkeys();
