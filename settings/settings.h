@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "platform/desktop.h"
+
 // The opposite step; the file may hold INT_MIN, whose negation does not fit.
 inline int oppositeStep(int step) { return step == INT_MIN ? INT_MAX : -step; }
 
@@ -31,6 +33,15 @@ void toggleSetting(int& flag);
 char* settingsFilePath();
 void loadSettings();
 void saveSettings();
+
+// A save that finds the file held by another program for a moment (a virus scanner, an indexer,
+// a sync client) is tried again from this timer of the main window, every 250 ms for at most
+// 10 s; a newer change starts it afresh. The tray icon's retries use timer 1.
+constexpr std::uintptr_t kSaveRetryTimer = 2;
+constexpr unsigned kSaveRetryInterval = 250;  // ms
+constexpr int kSaveRetries = 40;              // ten seconds
+// WM_TIMER of kSaveRetryTimer.
+platform::LResult onSaveTimer();
 
 // ---- The file format, over text and streams, without touching the disk's location ----
 
