@@ -345,15 +345,6 @@ TEST(SettingsFile, WhileTheFileIsHeldTheLatestChangeWinsWithOneTimer) {
     desk.passTime(250);
     EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(50));
     EXPECT_TRUE(desk.timers.empty());
-
-    desk.heldCalls = -1;  // held for 30 s: the save gives up, and the next change saves everything
-    toggleSetting(settings.invertarrows);
-    desk.passTime(30000);
-    EXPECT_TRUE(desk.timers.empty());
-    desk.heldCalls = 0;
-    setStepSize(3);
-    std::string expected = withStep(3);
-    EXPECT_EQ(desk.folder.read("tabrin.ini"), expected.replace(expected.find("arrows=0"), 8, "arrows=1"));
 }
 
 TEST(SettingsFile, UnreadableOrUnwritableFilesAreSkipped) {
