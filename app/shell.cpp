@@ -58,7 +58,7 @@ LResult mainWindowProc(WindowHandle window, unsigned message, WParam wParam, LPa
         return 0;
     case WM_HOTKEY: return onHotkey(static_cast<int>(wParam));
     case WM_DISPLAYCHANGE: onDisplayChange(); return 0;
-    case WM_TIMER: return onTrayTimer(wParam);
+    case WM_TIMER: return wParam == kSaveRetryTimer ? onSaveTimer() : onTrayTimer(wParam);
     case kTrayCallbackMessage: return onTrayMessage(wParam, lParam);
     case WM_INPUT: onRawInput(lParam); break;  // DefWindowProc still has to clean up after it
     case kMouseHookMessage: return onMouseHookMessage(wParam);

@@ -289,10 +289,13 @@ constexpr std::uint32_t MUTEX_ALL_ACCESS = 0x1F0001;
 constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
 constexpr std::uint32_t ERROR_PATH_NOT_FOUND = 3;
 constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
+constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;
 constexpr std::uint32_t ERROR_FILE_EXISTS = 80;
 constexpr std::uint32_t ERROR_DISK_FULL = 112;
 constexpr std::uint32_t ERROR_ALREADY_EXISTS = 183;
+constexpr std::uint32_t ERROR_UNABLE_TO_REMOVE_REPLACED = 1175;
 constexpr std::uint32_t ERROR_UNABLE_TO_MOVE_REPLACEMENT = 1176;
+constexpr std::uint32_t ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 = 1177;
 
 // Files
 constexpr std::uint32_t GENERIC_WRITE = 0x40000000;

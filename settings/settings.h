@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "platform/desktop.h"
 #include "settings/actions.h"
 
 // The longest line piece the reader takes at once; longer lines are read in several pieces.
@@ -69,6 +70,15 @@ void toggleSetting(int& flag);
 char* settingsFilePath();
 void loadSettings();
 void saveSettings();
+
+// A save that finds the file held by another program for a moment (a virus scanner, an indexer,
+// a sync client) is tried again from this timer of the main window, every 250 ms for at most
+// 10 s; a newer change starts it afresh. The tray icon's retries use timer 1.
+constexpr std::uintptr_t kSaveRetryTimer = 2;
+constexpr unsigned kSaveRetryInterval = 250;  // ms
+constexpr int kSaveRetries = 40;              // ten seconds
+// WM_TIMER of kSaveRetryTimer.
+platform::LResult onSaveTimer();
 
 // ---- The file format, over text and streams, without touching the disk's location ----
 

@@ -154,12 +154,33 @@ char* settingsFilePath() {
     return path;
 }
 
+namespace {
+
+// tabrin.ini.tmp beside the file; malloc'd.
+char* temporaryPathFor(const char* path) {
+    const std::size_t length = std::strlen(path);
+    char* temporary = static_cast<char*>(std::malloc(length + sizeof kTemporarySuffix));
+    if (!temporary) return nullptr;
+    std::memcpy(temporary, path, length);
+    std::memcpy(temporary + length, kTemporarySuffix, sizeof kTemporarySuffix);
+    return temporary;
+}
+
+}  // namespace
+
 void loadSettings() {
+    using namespace platform;
     char* path = settingsFilePath();
     if (!path) return;
     // Bytes as they are: text mode would end the file at a stray Ctrl+Z. A CR before the
     // newline stays on the value, where the number's conversion stops anyway.
-    std::FILE* file = platform::OpenFileUtf8(path, "rb");
+    std::FILE* file = OpenFileUtf8(path, "rb");
+    // No file, but a save that could not put its new file in place left it under this name.
+    if (!file && GetFileAttributesUtf8(path) == INVALID_FILE_ATTRIBUTES) {
+        char* temporary = temporaryPathFor(path);
+        if (temporary) file = OpenFileUtf8(temporary, "rb");
+        std::free(temporary);
+    }
     std::free(path);
     if (!file) return;
     readSettings(settings, keyLines, file);
@@ -168,14 +189,37 @@ void loadSettings() {
 
 namespace {
 
+enum class Save { Done, Failed, Busy };  // Busy: worth trying again in a moment
+
+// How the calls fail while another program has the file open without delete sharing.
+bool isMomentary(std::uint32_t error) {
+    return error == platform::ERROR_SHARING_VIOLATION || error == platform::ERROR_ACCESS_DENIED ||
+           error == platform::ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+bool isFile(const char* path) {
+    const std::uint32_t attributes = platform::GetFileAttributesUtf8(path);
+    return attributes != platform::INVALID_FILE_ATTRIBUTES &&
+           !(attributes & platform::FILE_ATTRIBUTE_DIRECTORY);
+}
+
 // Writes the bytes to a temporary file beside the settings file and puts it in the file's place,
 // so that the file on disk is always either the old one or the new one, whole.
-void replaceWhole(const char* path, const char* temporary, const char* bytes, std::uint32_t count) {
+Save replaceWhole(const char* path, const char* temporary, const char* bytes, std::uint32_t count) {
     using namespace platform;
-    const std::uint32_t attributes = GetFileAttributesUtf8(path);
+    const std::uint32_t moveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    std::uint32_t attributes = GetFileAttributesUtf8(path);
+    // The temporary file is the only whole copy left by a save that could not finish: it goes
+    // into place first, so that nothing below can lose it.
+    if (attributes == INVALID_FILE_ATTRIBUTES && isFile(temporary)) {
+        if (!MoveFileExUtf8(temporary, path, moveFlags))
+            return isMomentary(GetLastError()) ? Save::Busy : Save::Failed;
+        attributes = GetFileAttributesUtf8(path);
+    }
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     // Read-only: the user froze the file. A folder cannot be replaced by a file.
-    if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return;
+    if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        return Save::Failed;
     // ReplaceFile keeps the old file's security and streams but not these two marks.
     const std::uint32_t marks =
         exists ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
@@ -183,34 +227,32 @@ void replaceWhole(const char* path, const char* temporary, const char* bytes, st
     DeleteFileUtf8(temporary);  // left behind by a crash in the middle of a save
     FileHandle file = CreateFileUtf8(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      marks ? marks : FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    if (file == INVALID_HANDLE_VALUE) return Save::Failed;
     std::uint32_t written = 0;
     // Flushed before the rename: otherwise a power cut can leave the new name on empty blocks.
     bool saved = WriteFile(file, bytes, count, &written, nullptr) && written == count &&
                  FlushFileBuffers(file);
     saved = CloseHandle(file) && saved;
+    if (saved && (exists ? ReplaceFileUtf8(path, temporary, nullptr,
+                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                         : MoveFileExUtf8(temporary, path, moveFlags)))
+        return Save::Done;
 
-    const std::uint32_t moveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    if (saved && exists) {
-        saved = ReplaceFileUtf8(path, temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                                nullptr);
-        // The old file is already gone (deleted meanwhile, or removed by ReplaceFile before it
-        // failed): the new one still stands whole under the temporary name.
-        const std::uint32_t error = saved ? 0 : GetLastError();
-        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_FILE_NOT_FOUND)
-            saved = MoveFileExUtf8(temporary, path, moveFlags);
-    } else if (saved) {
-        saved = MoveFileExUtf8(temporary, path, moveFlags);
-    }
-    if (!saved) DeleteFileUtf8(temporary);
+    const std::uint32_t error = saved ? GetLastError() : 0;
+    // The old file is already gone (deleted meanwhile, or moved away by ReplaceFile before it
+    // failed): the new one stands whole under the temporary name, and stays there if it cannot
+    // be moved in either.
+    if (exists && (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+                   error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 || error == ERROR_FILE_NOT_FOUND))
+        return MoveFileExUtf8(temporary, path, moveFlags) ? Save::Done : Save::Busy;
+    DeleteFileUtf8(temporary);
+    return isMomentary(error) ? Save::Busy : Save::Failed;
 }
 
-}  // namespace
-
-void saveSettings() {
+Save writeSettingsFile() {
     // The seven lines and ten key lines of at most a piece each, with room to spare.
     static char text[kSettingCount * 32 + kActionCount * (kSettingsLinePiece + 2)];
-    if (formatSettings(settings, keyLines, text, sizeof text) >= sizeof text) return;
+    if (formatSettings(settings, keyLines, text, sizeof text) >= sizeof text) return Save::Failed;
     // On disk each line ends in CR LF, as text mode has always written it.
     static char bytes[sizeof text + kSettingCount + kActionCount];
     std::uint32_t count = 0;
@@ -220,14 +262,31 @@ void saveSettings() {
     }
 
     char* path = settingsFilePath();
-    if (!path) return;
-    const std::size_t length = std::strlen(path);
-    char* temporary = static_cast<char*>(std::malloc(length + sizeof kTemporarySuffix));
-    if (temporary) {
-        std::memcpy(temporary, path, length);
-        std::memcpy(temporary + length, kTemporarySuffix, sizeof kTemporarySuffix);
-        replaceWhole(path, temporary, bytes, count);
-    }
+    if (!path) return Save::Failed;
+    char* temporary = temporaryPathFor(path);
+    const Save outcome = temporary ? replaceWhole(path, temporary, bytes, count) : Save::Failed;
     std::free(temporary);
     std::free(path);
+    return outcome;
+}
+
+int saveRetriesLeft = 0;
+
+}  // namespace
+
+// Never waits for the file: a busy one is tried again from the timer while the program goes on.
+void saveSettings() {
+    using namespace platform;
+    if (writeSettingsFile() == Save::Busy) {
+        saveRetriesLeft = kSaveRetries;
+        SetTimer(mainWindow, kSaveRetryTimer, kSaveRetryInterval, nullptr);
+    } else {
+        KillTimer(mainWindow, kSaveRetryTimer);  // an older save still waiting is outdated
+    }
+}
+
+platform::LResult onSaveTimer() {
+    if (writeSettingsFile() != Save::Busy || --saveRetriesLeft <= 0)
+        platform::KillTimer(platform::mainWindow, kSaveRetryTimer);
+    return 0;
 }

@@ -27,6 +27,8 @@ bool ReplaceFileUtf8(const char*, const char*, const char*, std::uint32_t, void*
 bool MoveFileExUtf8(const char*, const char*, std::uint32_t) { return false; }
 bool DeleteFileUtf8(const char*) { return false; }
 std::uint32_t GetLastError() { return 0; }
+std::uintptr_t SetTimer(WindowHandle, std::uintptr_t, unsigned, void*) { return 0; }
+bool KillTimer(WindowHandle, std::uintptr_t) { return false; }
 }  // namespace platform
 
 namespace {

@@ -5,7 +5,9 @@
 #include <random>
 #include <string>
 
+#include "app/shell.h"
 #include "platform/desktop.h"
+#include "platform/session.h"
 #include "settings/settings.h"
 #include "simulated_desktop.h"
 #include "test_support.h"
@@ -337,7 +339,10 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
          },
          withStep(5)},
         {"ReplaceFile removed the old file and could not rename: the new one is moved in",
-         [](SimulatedDesktop& desk, const TempFolder&) { desk.replaceLosesOriginal = true; },
+         [](SimulatedDesktop& desk, const TempFolder&) {
+             desk.heldError = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+             desk.heldCalls = 1;
+         },
          withStep(5)},
     };
     for (const Case& c : cases) {
@@ -352,6 +357,69 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
         EXPECT_TRUE(desk.openFiles.empty()) << c.name;
         EXPECT_EQ(settings.stepsize, 5) << c.name;  // the choice holds for the run
     }
+}
+
+namespace {
+
+// Tabrin's hidden window, whose timers retry a save, with tabrin.ini holding a step of 7.
+struct HeldFileDesk : SimulatedDesktop {
+    TempFolder folder;
+    HeldFileDesk(std::uint32_t error, int calls) {
+        modulePath = folder.file("tabrin.exe");
+        folder.write("tabrin.ini", withStep(7));
+        mainWindow = addWindow("TabrIN", {0, 0, 0, 0}, false, "TabrINWndClass");
+        windows[mainWindow].proc = mainWindowProc;
+        heldError = error;
+        heldCalls = calls;
+    }
+};
+
+}  // namespace
+
+TEST(SettingsFile, ASaveOutlastsAFileHeldForAMomentAndNeverLosesTheOnlyWholeCopy) {
+    const std::string missing = "<missing>";
+    struct Case {
+        std::uint32_t error;  // what ReplaceFile fails with while the file is held
+        int calls;            // how many calls the hold lasts; -1: for good
+        std::string fileAfterOneSecond, fileAfterTenSeconds, temporaryAfterTenSeconds;
+    };
+    const Case cases[] = {
+        {ERROR_SHARING_VIOLATION, 1, withStep(5), withStep(5), missing},
+        {ERROR_ACCESS_DENIED, 3, withStep(5), withStep(5), missing},
+        {ERROR_UNABLE_TO_REMOVE_REPLACED, -1, withStep(7), withStep(7), missing},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT, 3, withStep(5), withStep(5), missing},
+        {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, -1, missing, missing, withStep(5)},
+    };
+    for (const Case& c : cases) {
+        HeldFileDesk desk(c.error, c.calls);
+        setStepSize(5);
+        desk.passTime(1000);
+        EXPECT_EQ(desk.folder.read("tabrin.ini"), c.fileAfterOneSecond) << c.error;
+        desk.passTime(9000);
+        EXPECT_EQ(desk.folder.read("tabrin.ini"), c.fileAfterTenSeconds) << c.error;
+        EXPECT_EQ(desk.folder.read("tabrin.ini.tmp"), c.temporaryAfterTenSeconds) << c.error;
+        EXPECT_TRUE(desk.timers.empty()) << c.error;  // given up after ten seconds at most
+
+        settings = Settings{};  // the next start finds the newest whole copy
+        loadSettings();
+        EXPECT_EQ(settings.stepsize, c.fileAfterTenSeconds == withStep(7) ? 7 : 5) << c.error;
+        desk.heldCalls = 0;  // and once the file is free, the next save tidies up
+        saveSettings();
+        EXPECT_EQ(namesIn(desk.folder), std::vector<std::string>{"tabrin.ini"}) << c.error;
+    }
+}
+
+TEST(SettingsFile, WhileTheFileIsHeldTheLatestChangeWinsWithOneTimer) {
+    HeldFileDesk desk(ERROR_SHARING_VIOLATION, -1);
+    for (int step = 1; step <= 50; ++step) {
+        setStepSize(step);
+        desk.passTime(100);
+    }
+    EXPECT_EQ(desk.timers.size(), 1u);
+    desk.heldCalls = 0;
+    desk.passTime(250);
+    EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(50));
+    EXPECT_TRUE(desk.timers.empty());
 }
 
 TEST(SettingsFile, UnreadableOrUnwritableFilesAreSkipped) {

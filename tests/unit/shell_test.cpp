@@ -38,7 +38,7 @@ TEST(Shell, BringsEverythingUpInOrderAndTakesItDownOnClose) {
     EXPECT_FALSE(desk.loopStarved);
 
     const std::vector<std::string> expected = {
-        "OpenFile rb",
+        "OpenFile rb", "OpenFile rb",  // no tabrin.ini, nor a tabrin.ini.tmp left in its place
         "RegisterHotKey 30", "RegisterHotKey 20", "RegisterHotKey 11", "RegisterHotKey 12",
         "RegisterHotKey 13", "RegisterHotKey 14", "RegisterHotKey 1", "RegisterHotKey 2",
         "RegisterHotKey 4", "RegisterHotKey 3",

@@ -108,6 +108,13 @@ void renameFile(const std::string& from, const std::string& to) {
     if (desk().unflushed.erase(from)) desk().unflushed.insert(to);
 }
 
+// One call of ReplaceFile or MoveFileEx while another program may hold the file.
+bool heldNow() {
+    if (desk().heldCalls == 0) return false;
+    if (desk().heldCalls > 0) --desk().heldCalls;
+    return true;
+}
+
 }  // namespace
 
 void SimulatedDesktop::powerCut() {
@@ -838,10 +845,15 @@ bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char*,
         return failWith(kindOf(replaced) == Kind::Folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
     // The caller needs write access to the file it replaces.
     if (marksOf(replaced) & FILE_ATTRIBUTE_READONLY) return failWith(ERROR_ACCESS_DENIED);
-    if (desk().replaceLosesOriginal) {
-        std::remove(replaced);
-        desk().fileMarks.erase(replaced);
-        return failWith(ERROR_UNABLE_TO_MOVE_REPLACEMENT);
+    if (heldNow()) {
+        if (desk().heldError == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
+            std::remove(replaced);
+            desk().fileMarks.erase(replaced);
+        } else if (desk().heldError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            desk().fileMarks[replacement] = marksOf(replaced);
+            renameFile(replaced, std::string(replaced) + "~");
+        }
+        return failWith(desk().heldError);
     }
     // The replacement keeps its own attributes: the replaced file's do not carry over.
     renameFile(replacement, replaced);
@@ -851,6 +863,7 @@ bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char*,
 bool MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags) {
     desk().calls.push_back("MoveFileEx");
     if (kindOf(existing) != Kind::File) return failWith(ERROR_FILE_NOT_FOUND);
+    if (heldNow()) return failWith(ERROR_ACCESS_DENIED);
     const Kind target = kindOf(newName);
     if (target == Kind::Folder) return failWith(ERROR_ACCESS_DENIED);
     if (target == Kind::File && !(flags & MOVEFILE_REPLACE_EXISTING))

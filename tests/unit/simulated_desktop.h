@@ -211,7 +211,12 @@ public:
     std::map<std::string, std::uint32_t> fileMarks;
     bool refuseNewFiles = false;        // the folder lets files be changed but not created
     bool diskFull = false;              // WriteFile stores half the bytes and fails
-    bool replaceLosesOriginal = false;  // ReplaceFile deletes the old file, then cannot rename
+    // Another program holds the file open without delete sharing for the next heldCalls calls of
+    // ReplaceFile and MoveFileEx (-1: for good). ReplaceFile fails with heldError and leaves the
+    // files as Windows documents for that error (1176: the old file gone; 1177: the old file
+    // under another name, its marks on the new one); MoveFileEx fails with ERROR_ACCESS_DENIED.
+    std::uint32_t heldError = 0;
+    int heldCalls = 0;
     // Files written since their last flush lose their bytes, as after a power cut.
     void powerCut();
     struct OpenFile {
