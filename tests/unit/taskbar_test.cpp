@@ -128,23 +128,21 @@ TEST(Taskbar, EveryMonitorGivesItsTaskbarsSpaceAndTakesItBack) {
         WindowHandle maximised = desk.addWindow("Maximised there", enlarged(c.work, 8));
         desk.windows[maximised].zoomed = true;
 
+        const auto expectTaskbarsShown = [&](bool shown) {
+            const Rect& area = shown ? c.work : c.monitor;
+            EXPECT_EQ(desk.visible(bar), shown) << c.name;
+            EXPECT_EQ(desk.monitors[1].work, area) << c.name;
+            EXPECT_EQ(desk.workArea, shown ? kAboveTaskbar : kScreen) << c.name;
+            EXPECT_EQ(desk.rectOf(desk.filling), desk.workArea) << c.name;
+            EXPECT_EQ(desk.rectOf(filling), area) << c.name;
+            EXPECT_EQ(desk.rectOf(video), c.monitor) << c.name;
+            EXPECT_EQ(desk.rectOf(maximised), enlarged(area, 8)) << c.name;
+        };
         onHotkey(kHotkeyTaskbar);
-        EXPECT_FALSE(desk.visible(bar)) << c.name;
-        EXPECT_EQ(desk.monitors[1].work, c.monitor) << c.name;
-        EXPECT_EQ(desk.workArea, kScreen) << c.name;
-        EXPECT_EQ(desk.rectOf(desk.filling), kScreen) << c.name;
-        EXPECT_EQ(desk.rectOf(filling), c.monitor) << c.name;
-        EXPECT_EQ(desk.rectOf(maximised), enlarged(c.monitor, 8)) << c.name;
+        expectTaskbarsShown(false);
         expectAnnouncedWithoutWaiting(desk, 1);  // once, for every monitor
-
         onHotkey(kHotkeyTaskbar);
-        EXPECT_TRUE(desk.visible(bar)) << c.name;
-        EXPECT_EQ(desk.monitors[1].work, c.work) << c.name;
-        EXPECT_EQ(desk.workArea, kAboveTaskbar) << c.name;
-        EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar) << c.name;
-        EXPECT_EQ(desk.rectOf(filling), c.work) << c.name;
-        EXPECT_EQ(desk.rectOf(video), c.monitor) << c.name;
-        EXPECT_EQ(desk.rectOf(maximised), enlarged(c.work, 8)) << c.name;
+        expectTaskbarsShown(true);
     }
 }
 
