@@ -90,6 +90,19 @@ int monitorFor(const Rect& r, std::uint32_t flags) {
     return best;
 }
 
+// The first top-level window after `after` (from the top when null) of that class and title.
+WindowHandle findAfter(WindowHandle after, const char* className, const char* windowName) {
+    const auto& z = desk().zOrder;
+    auto next = after ? std::find(z.begin(), z.end(), after) : z.begin();
+    if (after && next == z.end()) return nullptr;  // no such window
+    for (next = after ? next + 1 : next; next != z.end(); ++next) {
+        const SimulatedDesktop::Window& w = desk().windows.at(*next);
+        if ((!className || w.className == className) && (!windowName || w.title == windowName))
+            return *next;
+    }
+    return nullptr;
+}
+
 // As Windows copies a window's text or class name: cut to the buffer, always terminated.
 int copyText(const std::string& text, char* buffer, int capacity) {
     if (capacity <= 0) return 0;
@@ -439,27 +452,13 @@ bool IsWindowVisible(WindowHandle window) {
 }
 
 WindowHandle FindWindowA(const char* className, const char* windowName) {
-    for (WindowHandle window : desk().zOrder) {
-        const SimulatedDesktop::Window& w = desk().windows.at(window);
-        if (className && w.className != className) continue;
-        if (windowName && w.title != windowName) continue;
-        return window;
-    }
-    return nullptr;
+    return findAfter(nullptr, className, windowName);
 }
 
 WindowHandle FindWindowExA(WindowHandle parent, WindowHandle childAfter, const char* className,
                            const char* windowName) {
     logWith("FindWindowExA", className ? className : "");
-    const auto& z = desk().zOrder;
-    auto next = std::find(z.begin(), z.end(), childAfter);
-    if (parent || (childAfter && next == z.end())) return nullptr;  // no such top-level window
-    for (next = childAfter ? next + 1 : z.begin(); next != z.end(); ++next) {
-        const SimulatedDesktop::Window& w = desk().windows.at(*next);
-        if ((!className || w.className == className) && (!windowName || w.title == windowName))
-            return *next;
-    }
-    return nullptr;
+    return parent ? nullptr : findAfter(childAfter, className, windowName);  // top-level only
 }
 
 bool ShowWindow(WindowHandle window, int command) {
