@@ -257,7 +257,9 @@ bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info) {
 bool EnumDisplayMonitors(DeviceContext dc, const Rect* clip, MonitorEnumProc callback,
                          LParam lParam) {
     MonitorEnumContext context = {callback, lParam};
-    return ::EnumDisplayMonitors(reinterpret_cast<HDC>(dc), reinterpret_cast<const RECT*>(clip),
+    // Wine's headers take the clip as LPRECT, the Windows SDK's as LPCRECT: RECT* suits both.
+    return ::EnumDisplayMonitors(reinterpret_cast<HDC>(dc),
+                                 reinterpret_cast<RECT*>(const_cast<Rect*>(clip)),
                                  monitorEnumTrampoline,
                                  reinterpret_cast<LPARAM>(&context)) != FALSE;
 }
