@@ -9,7 +9,12 @@ Rect currentWorkArea = {0, 0, 0, 0};
 Rect savedWorkArea = {0, 0, 0, 0};
 bool workAreaRestorePending = false;
 WindowHandle stretchedWindows[kStretchedCapacity];
+unsigned char stretchedOn[kStretchedCapacity];
 int stretchedCount = 0;
+MonitorArea otherMonitors[kMonitorCapacity];
+int otherMonitorCount = 0;
+WindowHandle hiddenTaskbars[kMonitorCapacity];
+int hiddenTaskbarCount = 0;
 
 namespace {
 
@@ -27,9 +32,9 @@ long long frameInset(const Rect& r, const Rect& area) {
     return even && inset > 0 ? inset : 0;
 }
 
-bool wasStretched(WindowHandle window) {
+bool wasStretched(WindowHandle window, int monitor) {
     for (int i = 0; i < stretchedCount; ++i)
-        if (stretchedWindows[i] == window) return true;
+        if (stretchedWindows[i] == window && stretchedOn[i] == monitor) return true;
     return false;
 }
 
@@ -47,6 +52,46 @@ bool isCloaked(WindowHandle window) {
            cloaked != 0;
 }
 
+// The other monitors' taskbars go down with the primary's, but only as many as the table holds:
+// each one hidden must be shown again.
+void hideSecondaryTaskbars() {
+    WindowHandle bar = kNoWindow;
+    while ((bar = FindWindowExA(kNoWindow, bar, "Shell_SecondaryTrayWnd", nullptr)) != kNoWindow) {
+        if (!IsWindowVisible(bar)) continue;
+        bool listed = false;
+        for (int i = 0; i < hiddenTaskbarCount; ++i) listed = listed || hiddenTaskbars[i] == bar;
+        if (!listed && hiddenTaskbarCount == kMonitorCapacity) continue;
+        if (!listed) hiddenTaskbars[hiddenTaskbarCount++] = bar;
+        ShowWindowAsync(bar, SW_HIDE);  // never wait on the shell
+    }
+}
+
+// EnumDisplayMonitors' callback at a hide: each other monitor's work area, to give back later.
+bool rememberMonitor(MonitorHandle monitor, DeviceContext, Rect* rect, LParam) {
+    // The primary monitor is the one at the origin; its figures come from the screen, as ever.
+    if (rect->left == 0 && rect->top == 0) return true;
+    MonitorInfo info = {};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoA(monitor, &info) && !isEmpty(info.rcMonitor) && !isEmpty(info.rcWork))
+        otherMonitors[otherMonitorCount++] = MonitorArea{monitor, info.rcMonitor, info.rcWork};
+    return otherMonitorCount < kMonitorCapacity;
+}
+
+// Each other monitor gets its whole rectangle or its old work area, if it is still there as it
+// was. SPI_SETWORKAREA sets the area of the monitor holding the rectangle: on one gone or moved
+// it would land on another, so such a monitor is dropped.
+void applyOtherAreas(bool whole) {
+    for (int i = 0; i < otherMonitorCount; ++i) {
+        MonitorArea& m = otherMonitors[i];
+        MonitorInfo info = {};
+        info.cbSize = sizeof info;
+        if (m.monitor && GetMonitorInfoA(m.monitor, &info) && info.rcMonitor == m.rcMonitor)
+            SystemParametersInfoA(SPI_SETWORKAREA, 0, whole ? &m.rcMonitor : &m.rcWork, 0);
+        else
+            m.monitor = nullptr;
+    }
+}
+
 void toggle() {
     WindowHandle taskbar = FindWindowA("Shell_TrayWnd", nullptr);
     DeviceContext screen = GetDC(GetDesktopWindow());
@@ -56,24 +101,31 @@ void toggle() {
 
     if (IsWindowVisible(taskbar)) {
         ShowWindowAsync(taskbar, SW_HIDE);  // never wait on the shell
+        hideSecondaryTaskbars();
         // Shown again by someone else since our hide: the full screen now in force is ours,
-        // so keep the area saved before it, and the windows stretched to leave it.
+        // so keep the areas saved before it, and the windows stretched to leave them.
         if (!workAreaRestorePending) {
             saveWorkArea();
             stretchedCount = 0;
+            otherMonitorCount = 0;
             // An empty area would match every zero-size window and leave no room at the show.
             workAreaRestorePending = !isEmpty(savedWorkArea);
+            if (workAreaRestorePending) EnumDisplayMonitors(nullptr, nullptr, rememberMonitor, 0);
         }
+        applyOtherAreas(true);  // before the primary's, whose announcement covers them all
         setWorkArea(0, 0, cx, cy);
         if (workAreaRestorePending) EnumWindows(fitWindowProc, kFitHiding);
     } else {
         ShowWindowAsync(taskbar, SW_SHOW);
+        for (int i = 0; i < hiddenTaskbarCount; ++i) ShowWindowAsync(hiddenTaskbars[i], SW_SHOW);
+        hiddenTaskbarCount = 0;
         // Hidden by someone else, or no taskbar at all: there is no area of ours to give back,
         // and applying an empty one would leave the applications no room.
         if (!workAreaRestorePending) return;
         const Rect leaving = currentWorkArea;
         currentWorkArea = savedWorkArea;
         savedWorkArea = leaving;
+        applyOtherAreas(false);
         setWorkArea(currentWorkArea.left, currentWorkArea.top, currentWorkArea.width(),
                     currentWorkArea.height());
         workAreaRestorePending = false;
@@ -99,18 +151,35 @@ void setWorkArea(int x, int y, int width, int height) {
 bool fitWindowProc(WindowHandle window, LParam lParam) {
     Rect r;
     if (!IsWindowVisible(window) || !GetWindowRect(window, &r)) return true;
-    const long long inset = IsZoomed(window) ? frameInset(r, savedWorkArea) : 0;
-    const bool fills = r == savedWorkArea;
-    if (inset == 0 && !fills) return true;
+    // The monitor whose area the window fills, or frames as a maximised window does: the
+    // primary (0), with its two areas, else another one, going between its two rectangles.
+    const bool zoomed = IsZoomed(window);
+    const bool hiding = lParam == kFitHiding;
+    const Rect* from = &savedWorkArea;
+    const Rect* to = &currentWorkArea;
+    long long inset = 0;
+    int monitor = 0;
+    for (;; ++monitor) {
+        if (monitor > otherMonitorCount) return true;
+        if (monitor > 0) {
+            const MonitorArea& m = otherMonitors[monitor - 1];
+            if (!m.monitor) continue;
+            from = hiding ? &m.rcWork : &m.rcMonitor;
+            to = hiding ? &m.rcMonitor : &m.rcWork;
+        }
+        inset = zoomed ? frameInset(r, *from) : 0;
+        if (inset > 0 || r == *from) break;
+    }
     if (isShellWindow(window) || isCloaked(window)) return true;
     if (inset > 0) {
-        place(window, currentWorkArea, inset);  // maximised: the frame stays outside
-    } else if (lParam == kFitHiding) {
-        if (stretchedCount == kStretchedCapacity || wasStretched(window)) return true;
-        stretchedWindows[stretchedCount++] = window;
-        place(window, currentWorkArea, 0);
-    } else if (wasStretched(window)) {
-        place(window, currentWorkArea, 0);  // full-screen programs of their own stay so
+        place(window, *to, inset);  // maximised: the frame stays outside
+    } else if (hiding) {
+        if (stretchedCount == kStretchedCapacity || wasStretched(window, monitor)) return true;
+        stretchedWindows[stretchedCount] = window;
+        stretchedOn[stretchedCount++] = static_cast<unsigned char>(monitor);
+        place(window, *to, 0);
+    } else if (wasStretched(window, monitor)) {
+        place(window, *to, 0);  // full-screen programs of their own stay so
     }
     return true;  // every top-level window gets its turn
 }
@@ -125,8 +194,9 @@ void toggleTaskbar() {
 }
 
 void onDisplayChange() {
-    // The next press then just shows the taskbar, as for one hidden by another program.
+    // The next press then just shows the taskbars, as for ones hidden by another program.
     workAreaRestorePending = false;
     savedWorkArea = Rect{0, 0, 0, 0};
     stretchedCount = 0;
+    otherMonitorCount = 0;
 }

@@ -110,6 +110,9 @@ struct Input {
 
 using HookProc = LResult (*)(int code, WParam wParam, LParam lParam);
 using EnumWindowsProc = bool (*)(WindowHandle window, LParam lParam);
+// rect: the monitor's whole rectangle, in virtual-screen coordinates.
+using MonitorEnumProc = bool (*)(MonitorHandle monitor, DeviceContext dc, Rect* rect,
+                                 LParam lParam);
 
 struct WindowClass {
     unsigned style;
@@ -350,6 +353,9 @@ bool IsWindowVisible(WindowHandle window);
 
 // screen
 WindowHandle FindWindowA(const char* className, const char* windowName);
+// With no parent, the next top-level window after childAfter (the first, when null).
+WindowHandle FindWindowExA(WindowHandle parent, WindowHandle childAfter, const char* className,
+                           const char* windowName);
 bool ShowWindow(WindowHandle window, int command);
 bool ShowWindowAsync(WindowHandle window, int command);
 DeviceContext GetDC(WindowHandle window);
@@ -358,6 +364,8 @@ int GetDeviceCaps(DeviceContext dc, int index);
 bool SystemParametersInfoA(unsigned action, unsigned uiParam, void* pvParam, unsigned winIni);
 MonitorHandle MonitorFromWindow(WindowHandle window, std::uint32_t flags);
 bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info);
+bool EnumDisplayMonitors(DeviceContext dc, const Rect* clip, MonitorEnumProc callback,
+                         LParam lParam);
 
 // keyboard
 bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key);

@@ -124,6 +124,20 @@ BOOL CALLBACK enumTrampoline(HWND window, LPARAM context) {
     return c->callback(fromHwnd(window), c->lParam) ? TRUE : FALSE;
 }
 
+struct MonitorEnumContext {
+    MonitorEnumProc callback;
+    LParam lParam;
+};
+
+BOOL CALLBACK monitorEnumTrampoline(HMONITOR monitor, HDC dc, LPRECT rect, LPARAM context) {
+    const MonitorEnumContext* c = reinterpret_cast<const MonitorEnumContext*>(context);
+    return c->callback(reinterpret_cast<MonitorHandle>(monitor),
+                       reinterpret_cast<DeviceContext>(dc), reinterpret_cast<Rect*>(rect),
+                       c->lParam)
+               ? TRUE
+               : FALSE;
+}
+
 // dwmapi is missing before Vista, and cloaking before Windows 8: look it up once, and only in the
 // system folder, never beside the executable.
 using DwmGetWindowAttributeProc = HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD);
@@ -206,6 +220,11 @@ WindowHandle FindWindowA(const char* className, const char* windowName) {
     return fromHwnd(::FindWindowA(className, windowName));
 }
 
+WindowHandle FindWindowExA(WindowHandle parent, WindowHandle childAfter, const char* className,
+                           const char* windowName) {
+    return fromHwnd(::FindWindowExA(toHwnd(parent), toHwnd(childAfter), className, windowName));
+}
+
 bool ShowWindow(WindowHandle window, int command) {
     return ::ShowWindow(toHwnd(window), command) != FALSE;
 }
@@ -237,6 +256,16 @@ MonitorHandle MonitorFromWindow(WindowHandle window, std::uint32_t flags) {
 bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info) {
     return ::GetMonitorInfoA(reinterpret_cast<HMONITOR>(monitor),
                              reinterpret_cast<MONITORINFO*>(info)) != FALSE;
+}
+
+bool EnumDisplayMonitors(DeviceContext dc, const Rect* clip, MonitorEnumProc callback,
+                         LParam lParam) {
+    MonitorEnumContext context = {callback, lParam};
+    // Wine's headers take the clip as LPRECT, the Windows SDK's as LPCRECT: RECT* suits both.
+    return ::EnumDisplayMonitors(reinterpret_cast<HDC>(dc),
+                                 reinterpret_cast<RECT*>(const_cast<Rect*>(clip)),
+                                 monitorEnumTrampoline,
+                                 reinterpret_cast<LPARAM>(&context)) != FALSE;
 }
 
 bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) {

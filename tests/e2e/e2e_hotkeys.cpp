@@ -251,6 +251,25 @@ E2E_CASE("taskbar.maximised_window_keeps_its_frame_outside") {
     tabrin.closeCleanly();
 }
 
+E2E_CASE("taskbar.secondary_taskbars_hidden_and_shown_again") {
+    visibleTaskbar();
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    // Stand-ins for the taskbars of other monitors; the second was hidden by its user.
+    TestWindow shown("", rect(0, 0, 400, 30), true, WS_POPUP, "Shell_SecondaryTrayWnd");
+    TestWindow hidden("", rect(0, 40, 400, 70), false, WS_POPUP, "Shell_SecondaryTrayWnd");
+    toggleTaskbar(false, "first");
+    if (!waitUntil([&] { return !IsWindowVisible(shown.handle()); }, kTimeoutMs))
+        fail("the stand-in hidden after the first Win+X", "it visible");
+    toggleTaskbar(true, "second");
+    if (!waitUntil([&] { return IsWindowVisible(shown.handle()) != FALSE; }, kTimeoutMs))
+        fail("the stand-in shown after the second Win+X", "it hidden");
+    pumpFor(kSettleMs);
+    if (IsWindowVisible(hidden.handle())) fail("the one hidden before left hidden", "it shown");
+    tabrin.closeCleanly();
+}
+
 E2E_CASE("hotkeys.shell_window_never_moves") {
     visibleTaskbar();
     const RECT screen = desktopRect();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +49,58 @@ double gapSquared(const Rect& a, const Rect& b) {
     const double dy = std::max({0.0, static_cast<double>(b.top) - a.bottom,
                                 static_cast<double>(a.top) - b.bottom});
     return dx * dx + dy * dy;
+}
+
+// Logs a call with its arguments; built only while logging, as a test counting allocations
+// turns the log off.
+template <typename... Arguments>
+void logWith(const char* call, const Arguments&... arguments) {
+    if (!desk().logCalls) return;
+    std::ostringstream line;
+    line << call;
+    ((line << ' ' << arguments), ...);
+    desk().calls.push_back(line.str());
+}
+
+// For the log: a window by its title, or by its class when it has none.
+std::string nameOf(WindowHandle window) {
+    const SimulatedDesktop::Window* w = find(window);
+    return !w ? "<no window>" : w->title.empty() ? w->className : w->title;
+}
+
+// The monitor sharing the largest area with `r`, as an index; when none does, the flags decide
+// (-1: none).
+int monitorFor(const Rect& r, std::uint32_t flags) {
+    const auto& monitors = desk().monitors;
+    if (monitors.empty() || flags > MONITOR_DEFAULTTONEAREST) return -1;
+    int best = -1;
+    long long bestOverlap = 0;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        if (overlap(r, monitors[i].rect) > bestOverlap) {
+            best = static_cast<int>(i);
+            bestOverlap = overlap(r, monitors[i].rect);
+        }
+    }
+    if (best >= 0 || flags == MONITOR_DEFAULTTONULL) return best;
+    if (flags == MONITOR_DEFAULTTOPRIMARY) return 0;
+    best = 0;
+    for (std::size_t i = 0; i < monitors.size(); ++i)
+        if (gapSquared(r, monitors[i].rect) < gapSquared(r, monitors[best].rect))
+            best = static_cast<int>(i);
+    return best;
+}
+
+// The first top-level window after `after` (from the top when null) of that class and title.
+WindowHandle findAfter(WindowHandle after, const char* className, const char* windowName) {
+    const auto& z = desk().zOrder;
+    auto next = after ? std::find(z.begin(), z.end(), after) : z.begin();
+    if (after && next == z.end()) return nullptr;  // no such window
+    for (next = after ? next + 1 : next; next != z.end(); ++next) {
+        const SimulatedDesktop::Window& w = desk().windows.at(*next);
+        if ((!className || w.className == className) && (!windowName || w.title == windowName))
+            return *next;
+    }
+    return nullptr;
 }
 
 // As Windows copies a window's text or class name: cut to the buffer, always terminated.
@@ -187,9 +240,9 @@ SimulatedDesktop::WindowHandle SimulatedDesktop::addTaskbar(int height) {
                      "Shell_TrayWnd");
 }
 
-platform::MonitorHandle SimulatedDesktop::addMonitor(Rect rect) {
+platform::MonitorHandle SimulatedDesktop::addMonitor(Rect rect, Rect work) {
     MonitorHandle monitor = newHandle<MonitorHandle>();
-    monitors.push_back(Monitor{monitor, rect});
+    monitors.push_back(Monitor{monitor, rect, work});
     return monitor;
 }
 
@@ -352,6 +405,7 @@ bool MoveWindow(WindowHandle window, int x, int y, int width, int height, bool) 
 
 bool SetWindowPos(WindowHandle window, WindowHandle, int x, int y, int cx, int cy,
                   unsigned flags) {
+    logWith("SetWindowPos", nameOf(window), x, y, cx, cy, flags);
     SimulatedDesktop::Window* w = find(window);
     if (!w) return false;
     w->lastPositionFlags = flags;
@@ -391,6 +445,7 @@ std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void
 }
 
 bool EnumWindows(EnumWindowsProc callback, LParam lParam) {
+    logWith("EnumWindows");
     for (WindowHandle window : std::vector<WindowHandle>(desk().zOrder)) {
         if (!find(window)) continue;
         if (!callback(window, lParam)) return false;
@@ -404,13 +459,13 @@ bool IsWindowVisible(WindowHandle window) {
 }
 
 WindowHandle FindWindowA(const char* className, const char* windowName) {
-    for (WindowHandle window : desk().zOrder) {
-        const SimulatedDesktop::Window& w = desk().windows.at(window);
-        if (className && w.className != className) continue;
-        if (windowName && w.title != windowName) continue;
-        return window;
-    }
-    return nullptr;
+    return findAfter(nullptr, className, windowName);
+}
+
+WindowHandle FindWindowExA(WindowHandle parent, WindowHandle childAfter, const char* className,
+                           const char* windowName) {
+    logWith("FindWindowExA", className ? className : "");
+    return parent ? nullptr : findAfter(childAfter, className, windowName);  // top-level only
 }
 
 bool ShowWindow(WindowHandle window, int command) {
@@ -421,7 +476,10 @@ bool ShowWindow(WindowHandle window, int command) {
     return wasVisible;
 }
 
-bool ShowWindowAsync(WindowHandle window, int command) { return ShowWindow(window, command); }
+bool ShowWindowAsync(WindowHandle window, int command) {
+    logWith("ShowWindowAsync", nameOf(window), command);
+    return ShowWindow(window, command);
+}
 
 DeviceContext GetDC(WindowHandle) {
     ++desk().devicesOutstanding;
@@ -434,6 +492,7 @@ int ReleaseDC(WindowHandle, DeviceContext) {
 }
 
 int GetDeviceCaps(DeviceContext, int index) {
+    logWith("GetDeviceCaps", index);
     const Rect screen = desk().windows[desk().desktopWindow].rect;
     if (index == HORZRES) return screen.width();
     if (index == VERTRES) return screen.height();
@@ -442,12 +501,16 @@ int GetDeviceCaps(DeviceContext, int index) {
 
 bool SystemParametersInfoA(unsigned action, unsigned, void* pvParam, unsigned winIni) {
     if (action == SPI_GETWORKAREA) {
+        logWith("SystemParametersInfoA", action);
         *static_cast<Rect*>(pvParam) = desk().workArea;
         return true;
     }
     if (action == SPI_SETWORKAREA) {
-        const Rect old = desk().workArea;
-        desk().workArea = *static_cast<const Rect*>(pvParam);
+        const Rect area = *static_cast<const Rect*>(pvParam);
+        logWith("SystemParametersInfoA", action, area);
+        Rect& work = desk().workAreaOf(monitorFor(area, MONITOR_DEFAULTTONEAREST));
+        const Rect old = work;
+        work = area;
         desk().lastWorkAreaWinIni = winIni;
         if (desk().refitsMaximisedWindows) {
             for (auto& entry : desk().windows) {
@@ -455,7 +518,7 @@ bool SystemParametersInfoA(unsigned action, unsigned, void* pvParam, unsigned wi
                 const long long inset = static_cast<long long>(old.left) - w.rect.left;
                 if (w.zoomed && inset > 0 && inset < 100 &&
                     w.rect == enlarged(old, static_cast<int>(inset)))
-                    w.rect = enlarged(desk().workArea, static_cast<int>(inset));
+                    w.rect = enlarged(area, static_cast<int>(inset));
             }
         }
         // SPIF_SENDCHANGE: SendMessageTimeout to every top-level window, waiting on each.
@@ -465,40 +528,34 @@ bool SystemParametersInfoA(unsigned action, unsigned, void* pvParam, unsigned wi
     return false;
 }
 
-// The monitor sharing the largest area with the window; when none does, the flags decide.
 MonitorHandle MonitorFromWindow(WindowHandle window, std::uint32_t flags) {
     SimulatedDesktop::Window* w = find(window);
-    const auto& monitors = desk().monitors;
-    if (!w || monitors.empty() || flags > MONITOR_DEFAULTTONEAREST) return nullptr;
-    const SimulatedDesktop::Monitor* best = nullptr;
-    long long bestOverlap = 0;
-    for (const SimulatedDesktop::Monitor& m : monitors) {
-        if (overlap(w->rect, m.rect) > bestOverlap) {
-            best = &m;
-            bestOverlap = overlap(w->rect, m.rect);
-        }
-    }
-    if (best) return best->handle;
-    if (flags == MONITOR_DEFAULTTOPRIMARY) return monitors.front().handle;
-    if (flags != MONITOR_DEFAULTTONEAREST) return nullptr;
-    best = &monitors.front();
-    for (const SimulatedDesktop::Monitor& m : monitors)
-        if (gapSquared(w->rect, m.rect) < gapSquared(w->rect, best->rect)) best = &m;
-    return best->handle;
+    const int monitor = w ? monitorFor(w->rect, flags) : -1;
+    return monitor < 0 ? nullptr : desk().monitors[monitor].handle;
 }
 
 bool GetMonitorInfoA(MonitorHandle monitor, MonitorInfo* info) {
+    logWith("GetMonitorInfoA");
     // Windows refuses a record whose size it was not told.
     if (desk().failMonitorInfo || info->cbSize != sizeof(MonitorInfo)) return false;
     const auto& monitors = desk().monitors;
     for (std::size_t i = 0; i < monitors.size(); ++i) {
         if (monitors[i].handle != monitor) continue;
         info->rcMonitor = monitors[i].rect;
-        info->rcWork = i == 0 ? desk().workArea : monitors[i].rect;
+        info->rcWork = desk().workAreaOf(i);
         info->dwFlags = i == 0 ? MONITORINFOF_PRIMARY : 0;
         return true;
     }
     return false;
+}
+
+bool EnumDisplayMonitors(DeviceContext, const Rect*, MonitorEnumProc callback, LParam lParam) {
+    logWith("EnumDisplayMonitors");
+    for (std::size_t i = 0; i < desk().monitors.size(); ++i) {
+        Rect rect = desk().monitors[i].rect;
+        if (!callback(desk().monitors[i].handle, nullptr, &rect, lParam)) break;
+    }
+    return true;
 }
 
 bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned key) {
@@ -937,6 +994,7 @@ LResult SendMessageA(WindowHandle window, unsigned message, WParam wParam, LPara
 }
 
 bool SendNotifyMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam) {
+    logWith("SendNotifyMessageA", message, wParam);
     if (window == HWND_BROADCAST) {
         desk().broadcast(message, wParam, lParam, false);
         return true;

@@ -112,13 +112,20 @@ public:
     bool dwmMissing = false;  // DwmGetWindowAttribute fails, as before Windows 8
     int devicesOutstanding = 0;  // GetDC without ReleaseDC
 
-    // Monitors: the first is the primary, the screen itself (setScreen resizes it); others sit
-    // beside it in virtual-screen coordinates, and their work area is their whole rectangle.
+    // Monitors: the first is the primary, the screen itself (setScreen resizes it), whose work
+    // area is workArea; others sit beside it in virtual-screen coordinates, each with its own
+    // work area (by default their whole rectangle). SPI_SETWORKAREA sets the area of the
+    // monitor holding the rectangle; SPI_GETWORKAREA reads the primary's.
     struct Monitor {
         platform::MonitorHandle handle;
         Rect rect;
+        Rect work;
     };
-    platform::MonitorHandle addMonitor(Rect rect);
+    platform::MonitorHandle addMonitor(Rect rect) { return addMonitor(rect, rect); }
+    platform::MonitorHandle addMonitor(Rect rect, Rect work);
+    Rect& workAreaOf(std::size_t monitor) {
+        return monitor == 0 ? workArea : monitors[monitor].work;
+    }
     std::vector<Monitor> monitors;
     bool failMonitorInfo = false;  // as for a display detached between the two calls
 
@@ -250,8 +257,10 @@ public:
     std::vector<Broadcast> broadcasts;
     void broadcast(unsigned message, platform::WParam wParam, platform::LParam lParam, bool waits);
 
-    // A log of the calls that bring Tabrin up and take it down, in order. The hook and raw-input
-    // calls leave it alone while logCalls is off, so that a test can count Tabrin's allocations.
+    // A log of the calls that bring Tabrin up and take it down, and of those that change or
+    // look up windows, monitors and work areas (with their arguments), in order. The hook,
+    // raw-input and desktop calls leave it alone while logCalls is off, so that a test can
+    // count Tabrin's allocations.
     std::vector<std::string> calls;
     bool logCalls = true;
     void logCall(const char* call) {

@@ -13,6 +13,7 @@ namespace {
 
 const Rect kScreen = {0, 0, 1920, 1080};
 const Rect kAboveTaskbar = {0, 0, 1920, 1040};
+const char kSecondaryTaskbar[] = "Shell_SecondaryTrayWnd";
 
 struct Desk : SimulatedDesktop {
     WindowHandle taskbar = addTaskbar(40);
@@ -83,6 +84,94 @@ TEST(Taskbar, HidingGivesTheScreenAndShowingTakesItBack) {
     EXPECT_EQ(desk.rectOf(desk.hidden), kAboveTaskbar);
 
     expectARoundTrip(desk);  // and round again, the same way
+}
+
+TEST(Taskbar, OneMonitorIsToggledWithTheSameCallsAsEver) {
+    Desk desk;
+    desk.calls.clear();
+    onHotkey(kHotkeyTaskbar);
+    onHotkey(kHotkeyTaskbar);
+    const std::vector<std::string> expected = {
+        "GetDeviceCaps 8", "GetDeviceCaps 10", "ShowWindowAsync Shell_TrayWnd 0",
+        "FindWindowExA Shell_SecondaryTrayWnd",  // new, and finds none
+        "SystemParametersInfoA 48",
+        "EnumDisplayMonitors",  // new: the one monitor, the primary, needs nothing more
+        "SetWindowPos #32769 0 0 1920 1080 532", "SystemParametersInfoA 47 {0, 0, 1920, 1080}",
+        "SendNotifyMessageA 26 47", "EnumWindows", "SetWindowPos Filling 0 0 1920 1080 16404",
+
+        "GetDeviceCaps 8", "GetDeviceCaps 10", "ShowWindowAsync Shell_TrayWnd 5",
+        "SetWindowPos #32769 0 0 1920 1040 532", "SystemParametersInfoA 47 {0, 0, 1920, 1040}",
+        "SendNotifyMessageA 26 47", "EnumWindows", "SetWindowPos Filling 0 0 1920 1040 16404",
+    };
+    EXPECT_EQ(desk.calls, expected);
+}
+
+TEST(Taskbar, EveryMonitorGivesItsTaskbarsSpaceAndTakesItBack) {
+    struct Case {
+        const char* name;
+        Rect monitor, work, bar;
+    };
+    const Case cases[] = {
+        {"right, taskbar at the bottom", {1920, 0, 3840, 1080}, {1920, 0, 3840, 1040},
+         {1920, 1040, 3840, 1080}},
+        {"below, taskbar on top", {0, 1080, 1920, 2160}, {0, 1120, 1920, 2160},
+         {0, 1080, 1920, 1120}},
+        {"left and higher, taskbar on the left", {-1280, -200, 0, 824}, {-1220, -200, 0, 824},
+         {-1280, -200, -1220, 824}},
+    };
+    for (const Case& c : cases) {
+        Desk desk;
+        desk.addMonitor(c.monitor, c.work);
+        WindowHandle bar = desk.addWindow("", c.bar, true, kSecondaryTaskbar);
+        WindowHandle filling = desk.addWindow("Filling there", c.work);
+        WindowHandle video = desk.addWindow("Full screen there", c.monitor);
+        WindowHandle maximised = desk.addWindow("Maximised there", enlarged(c.work, 8));
+        desk.windows[maximised].zoomed = true;
+
+        const auto expectTaskbarsShown = [&](bool shown) {
+            const Rect& area = shown ? c.work : c.monitor;
+            EXPECT_EQ(desk.visible(bar), shown) << c.name;
+            EXPECT_EQ(desk.monitors[1].work, area) << c.name;
+            EXPECT_EQ(desk.workArea, shown ? kAboveTaskbar : kScreen) << c.name;
+            EXPECT_EQ(desk.rectOf(desk.filling), desk.workArea) << c.name;
+            EXPECT_EQ(desk.rectOf(filling), area) << c.name;
+            EXPECT_EQ(desk.rectOf(video), c.monitor) << c.name;
+            EXPECT_EQ(desk.rectOf(maximised), enlarged(area, 8)) << c.name;
+        };
+        onHotkey(kHotkeyTaskbar);
+        expectTaskbarsShown(false);
+        expectAnnouncedWithoutWaiting(desk, 1);  // once, for every monitor
+        onHotkey(kHotkeyTaskbar);
+        expectTaskbarsShown(true);
+    }
+}
+
+TEST(Taskbar, TaskbarsAndMonitorsThatComeAndGoBetweenThePresses) {
+    Desk desk;
+    const Rect right = {1920, 0, 3840, 1080}, rightWork = {1920, 0, 3840, 1040};
+    const Rect below = {0, 1080, 1920, 2160}, belowWork = {0, 1080, 1920, 2120};
+    const Rect left = {-1920, 0, 0, 1080}, leftWork = {-1920, 0, 0, 1040};
+    desk.addMonitor(right, rightWork);
+    desk.addMonitor(below, belowWork);
+    WindowHandle closing = desk.addWindow("", {1920, 1040, 3840, 1080}, true, kSecondaryTaskbar);
+    WindowHandle belowBar = desk.addWindow("", {0, 2120, 1920, 2160}, true, kSecondaryTaskbar);
+    WindowHandle hiddenBar = desk.addWindow("", {0, 0, 0, 0}, false, kSecondaryTaskbar);
+    WindowHandle onBelow = desk.addWindow("Below", belowWork);
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_FALSE(desk.visible(belowBar));
+    EXPECT_EQ(desk.rectOf(onBelow), below);
+
+    // No WM_DISPLAYCHANGE reaches us: one taskbar closes, the monitor below goes, one comes.
+    desk.removeWindow(closing);
+    desk.monitors.pop_back();
+    desk.addMonitor(left, leftWork);
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_TRUE(desk.visible(belowBar));
+    EXPECT_FALSE(desk.visible(hiddenBar)) << "hidden by its user before the first press";
+    EXPECT_EQ(desk.workArea, kAboveTaskbar);
+    EXPECT_EQ(desk.monitors[1].work, rightWork);
+    EXPECT_EQ(desk.monitors[2].work, leftWork);
+    EXPECT_EQ(desk.rectOf(onBelow), below);  // nowhere to give it back to
 }
 
 TEST(Taskbar, WithNoAreaOfOursToGiveBackTheWorkAreaIsLeftAlone) {
@@ -242,12 +331,17 @@ TEST(Taskbar, ShellAndCloakedWindowsAreNeverRefitted) {
 TEST(Taskbar, ANewScreenSizeWhileHiddenDropsTheSavedArea) {
     Desk desk;
     addTabrinWindow(desk);
+    const Rect right = {1920, 0, 3840, 1080};
+    desk.addMonitor(right, {1920, 0, 3840, 1040});
+    WindowHandle bar = desk.addWindow("", {1920, 1040, 3840, 1080}, true, kSecondaryTaskbar);
     onHotkey(kHotkeyTaskbar);
     desk.changeDisplay(1280, 720);
     desk.windows[desk.filling].rect = {0, 0, 1280, 720};  // as the system fits it to the screen
 
-    onHotkey(kHotkeyTaskbar);  // just shows the taskbar: 1920x1040 is no area for this screen
+    onHotkey(kHotkeyTaskbar);  // just shows the taskbars: 1920x1040 is no area for this screen
     EXPECT_TRUE(desk.visible(desk.taskbar));
+    EXPECT_TRUE(desk.visible(bar));
+    EXPECT_EQ(desk.monitors[1].work, right);
     EXPECT_EQ(desk.workArea, (Rect{0, 0, 1280, 720}));
     EXPECT_EQ(desk.rectOf(desk.filling), (Rect{0, 0, 1280, 720}));
 
@@ -282,7 +376,18 @@ TEST(Taskbar, HeldWinXTogglesOnceAndAThousandPressesEndWhereTheyBegan) {
 
     Desk desk;
     addTabrinWindow(desk);
+    desk.addMonitor({-8, -8, -8, -8});  // of zero size
+    for (int i = 1; i <= 64; ++i) {  // more than are remembered: those beyond keep theirs
+        const Rect m = {1920 * i, 0, 1920 * (i + 1), 1080};
+        desk.addMonitor(m, {m.left, 0, m.right, 1040});
+        desk.addWindow("", {m.left, 1040, m.right, 1080}, true, kSecondaryTaskbar);
+    }
+    const std::vector<SimulatedDesktop::Monitor> monitorsBefore = desk.monitors;
     for (int press = 0; press < 1000; ++press) onHotkey(kHotkeyTaskbar);
+    for (std::size_t i = 1; i < monitorsBefore.size(); ++i)
+        EXPECT_EQ(desk.monitors[i].work, monitorsBefore[i].work) << "monitor " << i;
+    for (const auto& w : desk.windows)
+        EXPECT_TRUE(w.second.visible || w.second.className != kSecondaryTaskbar);
     EXPECT_TRUE(desk.visible(desk.taskbar));
     EXPECT_EQ(desk.workArea, kAboveTaskbar);
     EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);

@@ -24,6 +24,8 @@ void resetTabrinState() {
     savedWorkArea = platform::Rect{0, 0, 0, 0};
     workAreaRestorePending = false;
     stretchedCount = 0;
+    otherMonitorCount = 0;
+    hiddenTaskbarCount = 0;
     mouseHook = nullptr;
     gestureState = GestureState{};
     mainMenu = stepMenu = settingsMenu = mouseMenu = nullptr;
