@@ -370,6 +370,9 @@ unsigned RegisterWindowMessageA(const char* name);
 bool ChangeWindowMessageFilterEx(WindowHandle window, unsigned message, std::uint32_t action,
                                  void* changeFilter);
 int GetSystemMetrics(int index);
+// Windows 10 (1607) and later, loaded at run time: 0 where they are missing.
+unsigned GetDpiForWindow(WindowHandle window);
+int GetSystemMetricsForDpi(int index, unsigned dpi);
 // Only icons are loaded this way, so the handle comes back as one.
 IconHandle LoadImageA(InstanceHandle instance, int resource, unsigned type, int cx, int cy,
                       unsigned flags);

@@ -142,6 +142,15 @@ DwmGetWindowAttributeProc loadDwmGetWindowAttribute() {
     return dwmGetWindowAttribute;
 }
 
+// A USER32 function newer than the oldest Windows Tabrin runs on, or null where it is missing.
+// Looked up on each call: the callers run rarely, and a function-local static would bring in
+// the thread-safe initialisation guards.
+template <typename Function>
+Function user32Function(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("user32.dll"), name)));
+}
+
 wchar_t* widen(const char* utf8) {
     const int count = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
     if (count <= 0) return nullptr;
@@ -311,15 +320,22 @@ unsigned RegisterWindowMessageA(const char* name) { return ::RegisterWindowMessa
 
 bool ChangeWindowMessageFilterEx(WindowHandle window, unsigned message, std::uint32_t action,
                                  void* changeFilter) {
-    // Looked up on each call: it is made once per shell start, and a function-local static
-    // would bring in the thread-safe initialisation guards.
-    using Function = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    const Function function = reinterpret_cast<Function>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")));
+    const auto function = user32Function<BOOL(WINAPI*)(HWND, UINT, DWORD, void*)>(
+        "ChangeWindowMessageFilterEx");
     return function && function(toHwnd(window), message, action, changeFilter) != FALSE;
 }
 
 int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+unsigned GetDpiForWindow(WindowHandle window) {
+    const auto function = user32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    return function ? function(toHwnd(window)) : 0;
+}
+
+int GetSystemMetricsForDpi(int index, unsigned dpi) {
+    const auto function = user32Function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    return function ? function(index, dpi) : 0;
+}
 
 IconHandle LoadImageA(InstanceHandle instance, int resource, unsigned type, int cx, int cy,
                       unsigned flags) {

@@ -85,6 +85,13 @@ void giveForegroundBack() {
         SetForegroundWindow(foregroundBeforeMenu);
 }
 
+// Per-monitor aware, GetSystemMetrics answers for the scale at sign-in; the icon wants today's.
+int smallIconSize(int metric) {
+    const unsigned dpi = GetDpiForWindow(mainWindow);
+    const int size = dpi ? GetSystemMetricsForDpi(metric, dpi) : 0;
+    return size > 0 ? size : GetSystemMetrics(metric);
+}
+
 int showBox(const char* text, const char* caption, unsigned type) {
     const int answer = MessageBoxA(kNoWindow, text, caption, type);
     giveForegroundBack();
@@ -122,9 +129,8 @@ void addTrayIcon() {
     ChangeWindowMessageFilterEx(mainWindow, taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
     // The display scale may have changed since the last time: the image is loaded at today's size.
     const IconHandle previous = trayIconImage;
-    trayIconImage = LoadImageA(instance, kTrayIconResource, IMAGE_ICON,
-                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                               LR_DEFAULTCOLOR);
+    trayIconImage = LoadImageA(instance, kTrayIconResource, IMAGE_ICON, smallIconSize(SM_CXSMICON),
+                               smallIconSize(SM_CYSMICON), LR_DEFAULTCOLOR);
     if (putIconIn()) {
         KillTimer(mainWindow, kIconRetryTimer);
     } else {

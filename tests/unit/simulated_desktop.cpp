@@ -622,6 +622,16 @@ int GetSystemMetrics(int index) {
     return index == SM_CXSMICON || index == SM_CYSMICON ? desk().smallIconSize : 0;
 }
 
+unsigned GetDpiForWindow(WindowHandle window) {
+    SimulatedDesktop::Window* w = find(window);
+    return desk().hasDpiFunctions && w ? w->dpi : 0;
+}
+
+int GetSystemMetricsForDpi(int index, unsigned dpi) {
+    if (!desk().hasDpiFunctions || (index != SM_CXSMICON && index != SM_CYSMICON)) return 0;
+    return static_cast<int>(16 * dpi / 96);
+}
+
 IconHandle LoadImageA(InstanceHandle, int resource, unsigned type, int cx, int cy, unsigned) {
     if (type != IMAGE_ICON) return nullptr;
     // Windows picks the closest image of the group and scales it to exactly cx by cy.

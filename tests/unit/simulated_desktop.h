@@ -32,6 +32,7 @@ public:
         unsigned lastPositionFlags;
         bool zoomed = false;   // IsZoomed: maximised
         bool cloaked = false;  // DWMWA_CLOAKED: visible to IsWindowVisible, not on the screen
+        unsigned dpi = 96;     // GetDpiForWindow: its monitor's scale, 96 at 100 %
     };
     struct MenuItem {
         unsigned flags;
@@ -178,7 +179,9 @@ public:
         int cx, cy;
     };
     std::map<platform::IconHandle, Icon> icons;
-    int smallIconSize = 16;  // SM_CXSMICON: 16 at 100 %, 20 at 125 %, 24 at 150 %, 32 at 200 %
+    // SM_CXSMICON at the scale at sign-in: 16 at 100 %, 20 at 125 %, 24 at 150 %, 32 at 200 %.
+    int smallIconSize = 16;
+    bool hasDpiFunctions = true;  // false: before Windows 10 (1607)
 
     // Time: timers fire WM_TIMER as their intervals pass.
     struct Timer {

@@ -423,14 +423,26 @@ TEST(TrayIcon, ComesBackAfterExplorerRestartsEvenWhenElevated) {
 }
 
 TEST(TrayIcon, SharpAtEveryDisplayScale) {
-    for (int size : {16, 20, 24, 32}) {
+    struct Case {
+        int signInSize;  // GetSystemMetrics, for the scale at sign-in
+        unsigned dpi;    // the display's scale now
+        bool hasDpiFunctions;
+        int size;
+    };
+    const Case cases[] = {
+        {16, 96, true, 16},  {16, 120, true, 20}, {16, 144, true, 24}, {24, 192, true, 32},
+        {32, 96, true, 16},  {20, 144, false, 20},  // before Windows 10 (1607): today's call
+    };
+    for (const Case& c : cases) {
         TrayDesk desk;
-        desk.smallIconSize = size;
+        desk.smallIconSize = c.signInSize;
+        desk.windows[mainWindow].dpi = c.dpi;
+        desk.hasDpiFunctions = c.hasDpiFunctions;
         desk.restartExplorer();  // the icon is loaded again on each add
-        ASSERT_NE(desk.icon(), nullptr) << size;
-        EXPECT_EQ(desk.icon()->resource, 102) << size;
-        EXPECT_EQ(desk.icon()->cx, size);
-        EXPECT_EQ(desk.icon()->cy, size);
-        EXPECT_EQ(desk.icons.size(), 1u) << size;  // the image of the old shell is destroyed
+        ASSERT_NE(desk.icon(), nullptr) << c.dpi;
+        EXPECT_EQ(desk.icon()->resource, 102) << c.dpi;
+        EXPECT_EQ(desk.icon()->cx, c.size) << c.dpi;
+        EXPECT_EQ(desk.icon()->cy, c.size) << c.dpi;
+        EXPECT_EQ(desk.icons.size(), 1u) << c.dpi;  // the image of the old shell is destroyed
     }
 }
