@@ -3,6 +3,16 @@
 
 #include "platform/desktop.h"
 
+// The last position asked of a window. With SWP_ASYNCWINDOWPOS the window takes it only when its
+// thread reads its messages; until then GetWindowRect gives the rectangle seen when asking, and
+// steps arriving sooner (a fast wheel, a held key, a busy program) would all start from there.
+struct WindowRequest {
+    platform::WindowHandle window;
+    platform::Rect seen;
+    platform::Rect asked;
+};
+extern WindowRequest lastRequest;
+
 // Coordinates plus a step from the file, or a far-off window's size, can leave the int range;
 // the platform gets the nearest.
 int saturate(long long value);

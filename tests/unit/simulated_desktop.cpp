@@ -59,6 +59,13 @@ int copyText(const std::string& text, char* buffer, int capacity) {
     return length;
 }
 
+// Where SetWindowPos puts a window that is at `r` when it takes the request.
+Rect positioned(Rect r, const SimulatedDesktop::Window::Position& p) {
+    if (!(p.flags & SWP_NOMOVE)) r = Rect{p.x, p.y, edge(p.x, r.width()), edge(p.y, r.height())};
+    if (!(p.flags & SWP_NOSIZE)) r = Rect{r.left, r.top, edge(r.left, p.cx), edge(r.top, p.cy)};
+    return r;
+}
+
 Rect enlarged(const Rect& r, int by) {
     return Rect{r.left - by, r.top - by, r.right + by, r.bottom + by};
 }
@@ -137,6 +144,13 @@ SimulatedDesktop::WindowHandle SimulatedDesktop::addWindow(const std::string& ti
     windows[window] = Window{title, className, rect, isVisible, nullptr, 0};
     zOrder.push_back(window);
     return window;
+}
+
+void SimulatedDesktop::answer(WindowHandle window) {
+    Window& w = windows.at(window);
+    for (const Window::Position& p : w.waitingPositions) w.rect = positioned(w.rect, p);
+    w.waitingPositions.clear();
+    w.busy = false;
 }
 
 void SimulatedDesktop::removeWindow(WindowHandle window) {
@@ -349,10 +363,11 @@ bool SetWindowPos(WindowHandle window, WindowHandle, int x, int y, int cx, int c
     if (!w) return false;
     w->lastPositionFlags = flags;
     if (window == desk().desktopWindow) return false;  // the desktop window does not move
-    Rect r = w->rect;
-    if (!(flags & SWP_NOMOVE)) r = Rect{x, y, edge(x, r.width()), edge(y, r.height())};
-    if (!(flags & SWP_NOSIZE)) r = Rect{r.left, r.top, edge(r.left, cx), edge(r.top, cy)};
-    w->rect = r;
+    // Another thread's window takes an asynchronous position when that thread reads its
+    // messages, from wherever it is by then.
+    const SimulatedDesktop::Window::Position p = {x, y, cx, cy, flags};
+    if ((flags & SWP_ASYNCWINDOWPOS) && w->busy && !w->proc) w->waitingPositions.push_back(p);
+    else w->rect = positioned(w->rect, p);
     return true;
 }
 

@@ -33,6 +33,13 @@ public:
         bool zoomed = false;   // IsZoomed: maximised
         bool cloaked = false;  // DWMWA_CLOAKED: visible to IsWindowVisible, not on the screen
         unsigned dpi = 96;     // GetDpiForWindow: its monitor's scale, 96 at 100 %
+        // Its thread reads no messages: SWP_ASYNCWINDOWPOS requests wait here until it does.
+        bool busy = false;
+        struct Position {
+            int x, y, cx, cy;
+            unsigned flags;
+        };
+        std::vector<Position> waitingPositions = {};
     };
     struct MenuItem {
         unsigned flags;
@@ -87,6 +94,10 @@ public:
     // Maximised on the work area: its rectangle sticks out by the resizing frame on every side.
     WindowHandle addMaximisedWindow(const std::string& title, int frameInset);
     void cloak(WindowHandle window) { windows.at(window).cloaked = true; }
+    // The window's thread stops reading messages, then reads them again (taking every position
+    // asked of it meanwhile, in order).
+    void makeBusy(WindowHandle window) { windows.at(window).busy = true; }
+    void answer(WindowHandle window);
     WindowHandle shellWindow = nullptr;  // GetShellWindow
     void focus(WindowHandle window) { foreground = window; }
     Rect rectOf(WindowHandle window) const { return windows.at(window).rect; }

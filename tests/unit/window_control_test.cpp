@@ -246,17 +246,22 @@ TEST(Hotkeys, TheTenCombinationsAreRegisteredOnTheMainWindowAndGivenBack) {
 }
 
 TEST(Hotkeys, HeldMovesAndResizesRepeat) {
-    SimulatedDesktop desk;
-    mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false);
-    desk.windows[mainWindow].proc = [](WindowHandle, unsigned message, WParam wParam,
-                                       LParam) -> LResult {
-        return message == WM_HOTKEY ? onHotkey(static_cast<int>(wParam)) : 0;
-    };
-    registerHotkeys();
-    WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
-    desk.focus(editor);
-    desk.pressHotkey(MOD_WIN | MOD_CONTROL, VK_RIGHT, 3);  // the first press and three repeats
-    EXPECT_EQ(desk.rectOf(editor), (Rect{180, 100, 980, 700}));
-    desk.pressHotkey(MOD_WIN | MOD_ALT, VK_DOWN, 2);
-    EXPECT_EQ(desk.rectOf(editor), (Rect{180, 100, 980, 760}));
+    // A busy program takes every step once it reads its messages again.
+    for (bool busy : {false, true}) {
+        SimulatedDesktop desk;
+        mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false);
+        desk.windows[mainWindow].proc = [](WindowHandle, unsigned message, WParam wParam,
+                                           LParam) -> LResult {
+            return message == WM_HOTKEY ? onHotkey(static_cast<int>(wParam)) : 0;
+        };
+        registerHotkeys();
+        WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
+        desk.focus(editor);
+        if (busy) desk.makeBusy(editor);
+        desk.pressHotkey(MOD_WIN | MOD_CONTROL, VK_RIGHT, 3);  // the first press and three repeats
+        desk.pressHotkey(MOD_WIN | MOD_ALT, VK_DOWN, 2);
+        desk.pressHotkey(MOD_WIN | MOD_ALT, VK_LEFT);
+        desk.answer(editor);
+        EXPECT_EQ(desk.rectOf(editor), (Rect{180, 100, 960, 760})) << "busy " << busy;
+    }
 }
