@@ -17,11 +17,13 @@ namespace {
 
 constexpr int kTitleCapacity = 200;
 
-// The desktop (Progman, and the WorkerW behind its wallpaper) and the taskbars of the monitors.
-// Longer names come back cut at the buffer's end, so they can never compare equal to these.
+// The desktop (Progman, and the WorkerW behind its wallpaper), the taskbars of the monitors and
+// the notification area's overflow (Windows 10, then 11). Longer names come back cut at the
+// buffer's end, so they can never compare equal to these.
 const char* const kShellClasses[] = {"Progman", "WorkerW", "Shell_TrayWnd",
-                                     "Shell_SecondaryTrayWnd"};
-constexpr int kClassCapacity = 32;
+                                     "Shell_SecondaryTrayWnd", "NotifyIconOverflowWindow",
+                                     "TopLevelWindowForOverflowXamlIsland"};
+constexpr int kClassCapacity = 40;
 
 int offset(int value, int step) { return saturate(static_cast<long long>(value) + step); }
 
@@ -81,6 +83,12 @@ bool isShellWindow(WindowHandle window) {
     for (const char* shell : kShellClasses)
         if (std::strcmp(name, shell) == 0) return true;
     return false;
+}
+
+bool isCloaked(WindowHandle window) {
+    std::uint32_t cloaked = 0;
+    return DwmGetWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked) == S_OK &&
+           cloaked != 0;
 }
 
 namespace {

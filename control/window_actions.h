@@ -19,8 +19,12 @@ int saturate(long long value);
 
 // True when the window's title is empty and unnamed windows are to be left alone.
 bool isUnnamedIgnored(platform::WindowHandle window);
-// True for the desktop and the taskbars: no action and no refit ever moves them.
+// True for the desktop, the taskbars and the notification area's overflow: no action and no
+// refit ever moves them.
 bool isShellWindow(platform::WindowHandle window);
+// Store apps and shell windows that are suspended or on another virtual desktop are cloaked:
+// invisible, though IsWindowVisible says otherwise.
+bool isCloaked(platform::WindowHandle window);
 
 void moveWindowBy(platform::WindowHandle window, int dx, int dy);
 void resizeWindowBy(platform::WindowHandle window, int dw, int dh);

@@ -190,6 +190,9 @@ constexpr unsigned SWP_FRAMECHANGED = 0x0020;
 constexpr unsigned SWP_NOOWNERZORDER = 0x0200;
 constexpr unsigned SWP_ASYNCWINDOWPOS = 0x4000;
 
+constexpr int GWL_EXSTYLE = -20;
+constexpr std::int32_t WS_EX_TOOLWINDOW = 0x00000080;
+
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOW = 5;
 
@@ -323,6 +326,11 @@ bool SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, i
                   unsigned flags);
 WindowHandle GetDesktopWindow();
 bool IsZoomed(WindowHandle window);
+bool IsIconic(WindowHandle window);
+std::int32_t GetWindowLongA(WindowHandle window, int index);
+// The thread that owns the window; its process in *processId. 0 for no window.
+std::uint32_t GetWindowThreadProcessId(WindowHandle window, std::uint32_t* processId);
+std::uint32_t GetCurrentProcessId();
 
 // the shell's own windows
 WindowHandle GetShellWindow();

@@ -34,7 +34,8 @@
     X(WM_INPUT) X(WM_APP) X(XBUTTON1) X(XBUTTON2)                                             \
     X(VK_LCONTROL) X(VK_RCONTROL) X(VK_LMENU) X(VK_RMENU) X(INPUT_KEYBOARD)                  \
     X(KEYEVENTF_KEYUP) X(RIDEV_REMOVE) X(RIDEV_INPUTSINK) X(RID_INPUT) X(RIM_TYPEKEYBOARD)   \
-    X(RI_KEY_BREAK) X(VK_LBUTTON) X(VK_RBUTTON) X(VK_MBUTTON) X(VK_XBUTTON1) X(VK_XBUTTON2)
+    X(RI_KEY_BREAK) X(VK_LBUTTON) X(VK_RBUTTON) X(VK_MBUTTON) X(VK_XBUTTON1) X(VK_XBUTTON2)  \
+    X(GWL_EXSTYLE) X(WS_EX_TOOLWINDOW)
 
 #define TABRIN_OURS(name) static_cast<long long>(platform::name),
 constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
@@ -186,6 +187,21 @@ bool SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, i
 WindowHandle GetDesktopWindow() { return fromHwnd(::GetDesktopWindow()); }
 
 bool IsZoomed(WindowHandle window) { return ::IsZoomed(toHwnd(window)) != FALSE; }
+
+bool IsIconic(WindowHandle window) { return ::IsIconic(toHwnd(window)) != FALSE; }
+
+std::int32_t GetWindowLongA(WindowHandle window, int index) {
+    return ::GetWindowLongA(toHwnd(window), index);
+}
+
+std::uint32_t GetWindowThreadProcessId(WindowHandle window, std::uint32_t* processId) {
+    DWORD process = 0;
+    const DWORD thread = ::GetWindowThreadProcessId(toHwnd(window), &process);
+    if (processId) *processId = process;
+    return thread;
+}
+
+std::uint32_t GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
 WindowHandle GetShellWindow() { return fromHwnd(::GetShellWindow()); }
 

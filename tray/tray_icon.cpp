@@ -5,6 +5,7 @@
 
 #include "control/hotkeys.h"
 #include "control/mouse_hook.h"
+#include "control/window_actions.h"
 #include "platform/session.h"
 #include "platform/text_buffer.h"
 #include "resources/version.h"
@@ -53,8 +54,10 @@ const char kAboutCredit[] = "Written by the Tabrin developers.";
 const char kExitCaption[] = "Quit Confirmation";
 const char kExitText[] = "Do you really want to Exit TabrIN?";
 
-// The window in front before the menu opened, while the menu and its command run.
+// While the menu and its command run: the window the user was working in, and the one in front
+// when the icon's message came.
 WindowHandle foregroundBeforeMenu = kNoWindow;
+WindowHandle foregroundAtClick = kNoWindow;
 int iconRetriesLeft = 0;
 
 NotifyIconData iconData() {
@@ -76,11 +79,41 @@ bool putIconIn() {
     return Shell_NotifyIconA(NIM_ADD, &data) || Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
-// Windows leaves Tabrin's hidden window in front after its menu or a box, and the next hotkey
-// would act on that window: the user's window gets the foreground back.
+// Tabrin's hidden window, a box of its own or its menu.
+bool isTabrins(WindowHandle window) {
+    std::uint32_t process = 0;
+    return GetWindowThreadProcessId(window, &process) != 0 && process == GetCurrentProcessId();
+}
+
+bool isUsersWindow(WindowHandle window) {
+    return window != kNoWindow && !isShellWindow(window) && !isTabrins(window);
+}
+
+bool findUsersWindow(WindowHandle window, LParam found) {
+    if (!IsWindowVisible(window) || IsIconic(window) ||
+        (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) || isCloaked(window) ||
+        !isUsersWindow(window))
+        return true;
+    *reinterpret_cast<WindowHandle*>(found) = window;
+    return false;
+}
+
+// A click on the icon puts the taskbar (or the overflow area holding the icon) in front before
+// its message comes: then the user's window is the first one below that a user works in.
+WindowHandle usersWindow() {
+    WindowHandle window = GetForegroundWindow();
+    if (isUsersWindow(window)) return window;
+    window = kNoWindow;
+    EnumWindows(findUsersWindow, reinterpret_cast<LParam>(&window));
+    return window;
+}
+
+// Windows leaves Tabrin's hidden window in front after its menu or a box, or the taskbar after a
+// "Persistent PopUp" menu, and the next hotkey would act on that window (or spare the taskbar):
+// the user's window gets the foreground back.
 void giveForegroundBack() {
     const WindowHandle now = GetForegroundWindow();
-    if ((now == mainWindow || now == kNoWindow) && foregroundBeforeMenu != mainWindow &&
+    if ((now == kNoWindow || now == foregroundAtClick || isTabrins(now)) &&
         IsWindow(foregroundBeforeMenu))
         SetForegroundWindow(foregroundBeforeMenu);
 }
@@ -163,7 +196,8 @@ LResult onTrayMessage(WParam wParam, LParam lParam) {
         return DefWindowProcA(mainWindow, kTrayCallbackMessage, wParam, lParam);
     if (wParam != kTrayIconId) return 0;
 
-    foregroundBeforeMenu = GetForegroundWindow();
+    foregroundAtClick = GetForegroundWindow();
+    foregroundBeforeMenu = usersWindow();
     // Without this the menu would not close when the user clicks elsewhere; "Persistent PopUp"
     // skips it on purpose.
     if (!settings.persistentmenu) SetForegroundWindow(mainWindow);
@@ -176,7 +210,7 @@ LResult onTrayMessage(WParam wParam, LParam lParam) {
     PostMessageA(mainWindow, WM_NULL, 0, 0);
     giveForegroundBack();
     runMenuCommand(static_cast<unsigned>(command));
-    foregroundBeforeMenu = kNoWindow;
+    foregroundBeforeMenu = foregroundAtClick = kNoWindow;
     return 0;
 }
 

@@ -361,6 +361,26 @@ E2E_CASE("tray.foreground_back_after_the_menu") {
     tabrin.closeCleanly();
 }
 
+// On Windows a click on the notification area puts the taskbar in front before the icon's
+// message arrives: the window to give back is the one below it.
+E2E_CASE("tray.foreground_back_after_a_click_on_the_taskbar") {
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    TestWindow editor("Editor under the taskbar", rect(200, 150, 600, 450));
+    editor.makeForeground();
+    const HWND bar = taskbar();
+    if (!waitUntil([&] { return SetForegroundWindow(bar), GetForegroundWindow() == bar; }, 3000))
+        fail("the taskbar in front, as a click on it leaves it", titleOf(GetForegroundWindow()));
+
+    openMenu(tabrin);
+    tapKey(VK_ESCAPE);
+    expectMenuClosed(tabrin, "Escape");
+    expectInFront(editor, "a click on the taskbar and the menu dismissed");
+    expectMovedRight(editor, editor.rect(), 20, "a click on the taskbar and the menu dismissed");
+    tabrin.closeCleanly();
+}
+
 namespace {
 
 // Holds a combination for this driver, as another program would, until destruction.

@@ -146,11 +146,24 @@ SimulatedDesktop::WindowHandle SimulatedDesktop::addWindow(const std::string& ti
     return window;
 }
 
+void SimulatedDesktop::raise(WindowHandle window) {
+    zOrder.erase(std::remove(zOrder.begin(), zOrder.end(), window), zOrder.end());
+    zOrder.insert(zOrder.begin(), window);
+}
+
 void SimulatedDesktop::answer(WindowHandle window) {
     Window& w = windows.at(window);
     for (const Window::Position& p : w.waitingPositions) w.rect = positioned(w.rect, p);
     w.waitingPositions.clear();
     w.busy = false;
+}
+
+void SimulatedDesktop::clickTrayIcon(unsigned id, unsigned mouseMessage) {
+    auto icon = trayIcons.find(id);
+    if (icon == trayIcons.end()) return;
+    const WindowHandle host = trayIconHost ? trayIconHost : FindWindowA("Shell_TrayWnd", nullptr);
+    if (host) foreground = host;
+    send(icon->second.hWnd, icon->second.uCallbackMessage, id, mouseMessage);
 }
 
 void SimulatedDesktop::removeWindow(WindowHandle window) {
@@ -377,6 +390,31 @@ bool IsZoomed(WindowHandle window) {
     SimulatedDesktop::Window* w = find(window);
     return w && w->zoomed;
 }
+
+bool IsIconic(WindowHandle window) {
+    SimulatedDesktop::Window* w = find(window);
+    return w && w->iconic;
+}
+
+std::int32_t GetWindowLongA(WindowHandle window, int index) {
+    SimulatedDesktop::Window* w = find(window);
+    return w && index == GWL_EXSTYLE ? w->exStyle : 0;
+}
+
+// Tabrin's windows are those with a window procedure of ours; every other window is another
+// program's, each in a process of its own.
+constexpr std::uint32_t kTabrinProcess = 4;
+
+std::uint32_t GetWindowThreadProcessId(WindowHandle window, std::uint32_t* processId) {
+    SimulatedDesktop::Window* w = find(window);
+    const std::uint32_t process =
+        !w ? 0 : w->proc ? kTabrinProcess : static_cast<std::uint32_t>(
+                                                 reinterpret_cast<std::uintptr_t>(window) << 2);
+    if (processId) *processId = process;
+    return w ? process + 1 : 0;  // one thread a process
+}
+
+std::uint32_t GetCurrentProcessId() { return kTabrinProcess; }
 
 WindowHandle GetShellWindow() { return desk().shellWindow; }
 

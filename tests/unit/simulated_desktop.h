@@ -32,6 +32,8 @@ public:
         unsigned lastPositionFlags;
         bool zoomed = false;   // IsZoomed: maximised
         bool cloaked = false;  // DWMWA_CLOAKED: visible to IsWindowVisible, not on the screen
+        bool iconic = false;   // IsIconic: minimised
+        std::int32_t exStyle = 0;
         unsigned dpi = 96;     // GetDpiForWindow: its monitor's scale, 96 at 100 %
         // Its thread reads no messages: SWP_ASYNCWINDOWPOS requests wait here until it does.
         bool busy = false;
@@ -94,6 +96,7 @@ public:
     // Maximised on the work area: its rectangle sticks out by the resizing frame on every side.
     WindowHandle addMaximisedWindow(const std::string& title, int frameInset);
     void cloak(WindowHandle window) { windows.at(window).cloaked = true; }
+    void raise(WindowHandle window);  // to the top of the Z-order
     // The window's thread stops reading messages, then reads them again (taking every position
     // asked of it meanwhile, in order).
     void makeBusy(WindowHandle window) { windows.at(window).busy = true; }
@@ -174,6 +177,10 @@ public:
 
     // Tray
     std::map<unsigned, platform::NotifyIconData> trayIcons;  // by uID
+    // A button on icon `id`: the window holding the icons (the taskbar unless set) comes to the
+    // front, then the icon's owner gets its callback message.
+    void clickTrayIcon(unsigned id, unsigned mouseMessage);
+    WindowHandle trayIconHost = nullptr;
     // Icons gone, "TaskbarCreated" sent to every top-level window; to an elevated program's
     // windows only where ChangeWindowMessageFilterEx let it through.
     void restartExplorer();
