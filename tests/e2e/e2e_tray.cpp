@@ -412,15 +412,13 @@ E2E_CASE("tray.help_names_a_combination_held_elsewhere") {
     } nine[] = {{kWin | kCtrl, 'T'},     {kWin | kAlt, VK_UP},     {kWin | kAlt, VK_DOWN},
                 {kWin | kAlt, VK_LEFT},  {kWin | kAlt, VK_RIGHT},  {kWin | kCtrl, VK_UP},
                 {kWin | kCtrl, VK_DOWN}, {kWin | kCtrl, VK_LEFT},  {kWin | kCtrl, VK_RIGHT}};
-    const RECT start = rect(130, 110, 530, 410);  // off-centre, so centring shows
-    TestWindow target("Nine combinations", start);
+    // Off-centre, so centring shows; each combination changes what the one before left.
+    TestWindow target("Nine combinations", rect(130, 110, 530, 410));
     for (const auto& combo : nine) {
-        SetWindowPos(target.handle(), nullptr, start.left, start.top, start.right - start.left,
-                     start.bottom - start.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        pump();
+        const RECT before = target.rect();
         target.makeForeground();
         pressCombo(combo.modifiers, combo.vk);
-        if (!waitUntil([&] { return target.rect() != start; }, kTimeoutMs))
+        if (!waitUntil([&] { return target.rect() != before; }, kTimeoutMs))
             fail(comboName(combo.modifiers, combo.vk) + " to act on the window", str(target.rect()));
     }
     tabrin.closeCleanly();
