@@ -25,13 +25,19 @@ const char* const kShellClasses[] = {"Progman", "WorkerW", "Shell_TrayWnd",
                                      "TopLevelWindowForOverflowXamlIsland"};
 constexpr int kClassCapacity = 40;
 
+// A window that took a step and kept its place (at its smallest, or put back by its program)
+// looks the same as one that has not taken it yet: after a pause this long, the steps start
+// from where it is again, so that the refused ones do not pile up.
+constexpr std::uint32_t kStepsAddUpFor = 1000;  // ms since the last one
+
 int offset(int value, int step) { return saturate(static_cast<long long>(value) + step); }
 
 // Where the window is, or will be once it has taken the last request made of it; the rectangle
 // it has now in *seen.
 bool currentRect(WindowHandle window, Rect* seen, Rect* r) {
     if (!GetWindowRect(window, seen)) return false;  // gone, or no window at all
-    const bool pending = window == lastRequest.window && *seen == lastRequest.seen;
+    const bool pending = window == lastRequest.window && *seen == lastRequest.seen &&
+                         GetTickCount() - lastRequest.at < kStepsAddUpFor;
     *r = pending ? lastRequest.asked : *seen;
     return true;
 }
@@ -40,7 +46,7 @@ bool currentRect(WindowHandle window, Rect* seen, Rect* r) {
 // rectangle asked for is the one SetWindowPos makes, no size below zero.
 void request(WindowHandle window, const Rect& seen, int x, int y, int cx, int cy, unsigned flags) {
     const Rect asked = {x, y, offset(x, cx > 0 ? cx : 0), offset(y, cy > 0 ? cy : 0)};
-    lastRequest = WindowRequest{window, seen, asked};
+    lastRequest = WindowRequest{window, seen, asked, GetTickCount()};
     SetWindowPos(window, kNoWindow, x, y, cx, cy, flags | SWP_NOZORDER | SWP_ASYNCWINDOWPOS);
 }
 

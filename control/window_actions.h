@@ -10,6 +10,7 @@ struct WindowRequest {
     platform::WindowHandle window;
     platform::Rect seen;
     platform::Rect asked;
+    std::uint32_t at;  // GetTickCount
 };
 extern WindowRequest lastRequest;
 

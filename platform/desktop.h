@@ -404,6 +404,7 @@ int MessageBoxA(WindowHandle owner, const char* text, const char* caption, unsig
 MutexHandle OpenMutexA(std::uint32_t access, bool inherit, const char* name);
 MutexHandle CreateMutexA(void* attributes, bool initialOwner, const char* name);
 std::uint32_t GetLastError();
+std::uint32_t GetTickCount();  // ms since start-up, wrapping after 49.7 days
 IconHandle LoadIconA(InstanceHandle instance, int resource);
 CursorHandle LoadCursorA(InstanceHandle instance, int resource);
 

@@ -407,6 +407,8 @@ MutexHandle CreateMutexA(void* attributes, bool initialOwner, const char* name) 
 
 std::uint32_t GetLastError() { return ::GetLastError(); }
 
+std::uint32_t GetTickCount() { return ::GetTickCount(); }
+
 IconHandle LoadIconA(InstanceHandle instance, int resource) {
     return reinterpret_cast<IconHandle>(::LoadIconA(toHinstance(instance), MAKEINTRESOURCEA(resource)));
 }

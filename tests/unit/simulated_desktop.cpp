@@ -60,9 +60,11 @@ int copyText(const std::string& text, char* buffer, int capacity) {
 }
 
 // Where SetWindowPos puts a window that is at `r` when it takes the request.
-Rect positioned(Rect r, const SimulatedDesktop::Window::Position& p) {
+Rect positioned(Rect r, const SimulatedDesktop::Window::Position& p, Point minSize) {
     if (!(p.flags & SWP_NOMOVE)) r = Rect{p.x, p.y, edge(p.x, r.width()), edge(p.y, r.height())};
-    if (!(p.flags & SWP_NOSIZE)) r = Rect{r.left, r.top, edge(r.left, p.cx), edge(r.top, p.cy)};
+    if (!(p.flags & SWP_NOSIZE))
+        r = Rect{r.left, r.top, edge(r.left, std::max(p.cx, minSize.x)),
+                 edge(r.top, std::max(p.cy, minSize.y))};
     return r;
 }
 
@@ -153,7 +155,8 @@ void SimulatedDesktop::raise(WindowHandle window) {
 
 void SimulatedDesktop::answer(WindowHandle window) {
     Window& w = windows.at(window);
-    for (const Window::Position& p : w.waitingPositions) w.rect = positioned(w.rect, p);
+    for (const Window::Position& p : w.waitingPositions)
+        w.rect = positioned(w.rect, p, w.minTrackSize);
     w.waitingPositions.clear();
     w.busy = false;
 }
@@ -380,7 +383,7 @@ bool SetWindowPos(WindowHandle window, WindowHandle, int x, int y, int cx, int c
     // messages, from wherever it is by then.
     const SimulatedDesktop::Window::Position p = {x, y, cx, cy, flags};
     if ((flags & SWP_ASYNCWINDOWPOS) && w->busy && !w->proc) w->waitingPositions.push_back(p);
-    else w->rect = positioned(w->rect, p);
+    else w->rect = positioned(w->rect, p, w->minTrackSize);
     return true;
 }
 
@@ -793,6 +796,8 @@ MutexHandle CreateMutexA(void*, bool, const char* name) {
 }
 
 std::uint32_t GetLastError() { return desk().lastError; }
+
+std::uint32_t GetTickCount() { return static_cast<std::uint32_t>(desk().now); }
 
 IconHandle LoadIconA(InstanceHandle, int resource) {
     return reinterpret_cast<IconHandle>(static_cast<std::uintptr_t>(0x10000 + resource));

@@ -35,6 +35,8 @@ public:
         bool iconic = false;   // IsIconic: minimised
         std::int32_t exStyle = 0;
         unsigned dpi = 96;     // GetDpiForWindow: its monitor's scale, 96 at 100 %
+        // WM_GETMINMAXINFO's smallest size, which positioning keeps to (none for 0).
+        platform::Point minTrackSize = {0, 0};
         // Its thread reads no messages: SWP_ASYNCWINDOWPOS requests wait here until it does.
         bool busy = false;
         struct Position {
