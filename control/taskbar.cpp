@@ -44,14 +44,6 @@ void place(WindowHandle window, const Rect& area, long long inset) {
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 }
 
-// Store apps and shell windows that are suspended or on another virtual desktop are cloaked:
-// invisible, though IsWindowVisible says otherwise.
-bool isCloaked(WindowHandle window) {
-    std::uint32_t cloaked = 0;
-    return DwmGetWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked) == S_OK &&
-           cloaked != 0;
-}
-
 // The other monitors' taskbars go down with the primary's, but only as many as the table holds:
 // each one hidden must be shown again.
 void hideSecondaryTaskbars() {

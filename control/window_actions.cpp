@@ -1,6 +1,7 @@
-// Window actions: every one reads the rectangle afresh and leaves a window alone it cannot read.
-// Windows are positioned asynchronously: a program that has stopped answering must not stall
-// our thread, which also runs the mouse hook for the whole desktop.
+// Window actions: each starts from where the window is, or will be once it has taken the last
+// step asked of it, and leaves a window alone it cannot read. Windows are positioned
+// asynchronously: a program that has stopped answering must not stall our thread, which also
+// runs the mouse hook for the whole desktop.
 #include "control/window_actions.h"
 
 #include <climits>
@@ -10,17 +11,44 @@
 
 using namespace platform;
 
+WindowRequest lastRequest = {};
+
 namespace {
 
 constexpr int kTitleCapacity = 200;
 
-// The desktop (Progman, and the WorkerW behind its wallpaper) and the taskbars of the monitors.
-// Longer names come back cut at the buffer's end, so they can never compare equal to these.
+// The desktop (Progman, and the WorkerW behind its wallpaper), the taskbars of the monitors and
+// the notification area's overflow (Windows 10, then 11). Longer names come back cut at the
+// buffer's end, so they can never compare equal to these.
 const char* const kShellClasses[] = {"Progman", "WorkerW", "Shell_TrayWnd",
-                                     "Shell_SecondaryTrayWnd"};
-constexpr int kClassCapacity = 32;
+                                     "Shell_SecondaryTrayWnd", "NotifyIconOverflowWindow",
+                                     "TopLevelWindowForOverflowXamlIsland"};
+constexpr int kClassCapacity = 40;
+
+// A window that took a step and kept its place (at its smallest, or put back by its program)
+// looks the same as one that has not taken it yet: after a pause this long, the steps start
+// from where it is again, so that the refused ones do not pile up.
+constexpr std::uint32_t kStepsAddUpFor = 1000;  // ms since the last one
 
 int offset(int value, int step) { return saturate(static_cast<long long>(value) + step); }
+
+// Where the window is, or will be once it has taken the last request made of it; the rectangle
+// it has now in *seen.
+bool currentRect(WindowHandle window, Rect* seen, Rect* r) {
+    if (!GetWindowRect(window, seen)) return false;  // gone, or no window at all
+    const bool pending = window == lastRequest.window && *seen == lastRequest.seen &&
+                         GetTickCount() - lastRequest.at < kStepsAddUpFor;
+    *r = pending ? lastRequest.asked : *seen;
+    return true;
+}
+
+// Asks for the window's new place without waiting for its program: its thread moves it. The
+// rectangle asked for is the one SetWindowPos makes, no size below zero.
+void request(WindowHandle window, const Rect& seen, int x, int y, int cx, int cy, unsigned flags) {
+    const Rect asked = {x, y, offset(x, cx > 0 ? cx : 0), offset(y, cy > 0 ? cy : 0)};
+    lastRequest = WindowRequest{window, seen, asked, GetTickCount()};
+    SetWindowPos(window, kNoWindow, x, y, cx, cy, flags | SWP_NOZORDER | SWP_ASYNCWINDOWPOS);
+}
 
 // Where a span from `start` to `end` begins when centred between `low` and `high`, the
 // remainder halved toward zero. In 64 bits: a far-off window's width alone can overflow.
@@ -63,6 +91,12 @@ bool isShellWindow(WindowHandle window) {
     return false;
 }
 
+bool isCloaked(WindowHandle window) {
+    std::uint32_t cloaked = 0;
+    return DwmGetWindowAttribute(window, DWMWA_CLOAKED, &cloaked, sizeof cloaked) == S_OK &&
+           cloaked != 0;
+}
+
 namespace {
 
 // No action touches a window spared by the unnamed rule, nor the desktop and the taskbars.
@@ -71,32 +105,29 @@ bool isLeftAlone(WindowHandle window) { return isUnnamedIgnored(window) || isShe
 }  // namespace
 
 void moveWindowBy(WindowHandle window, int dx, int dy) {
-    if (isLeftAlone(window)) return;
-    Rect r;
-    if (!GetWindowRect(window, &r)) return;  // gone, or no window at all
-    // MoveWindow with repaint, without waiting for the window's program.
-    SetWindowPos(window, kNoWindow, offset(r.left, dx), offset(r.top, dy), r.width(), r.height(),
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    Rect seen, r;
+    if (isLeftAlone(window) || !currentRect(window, &seen, &r)) return;
+    // MoveWindow with repaint.
+    request(window, seen, offset(r.left, dx), offset(r.top, dy), r.width(), r.height(),
+            SWP_NOACTIVATE);
 }
 
 void resizeWindowBy(WindowHandle window, int dw, int dh) {
-    if (isLeftAlone(window)) return;
-    Rect r;
-    if (!GetWindowRect(window, &r)) return;
+    Rect seen, r;
+    if (isLeftAlone(window) || !currentRect(window, &seen, &r)) return;
     // The top-left corner stays; the right and bottom edges move.
-    SetWindowPos(window, kNoWindow, 0, 0, offset(r.width(), dw), offset(r.height(), dh),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);
+    request(window, seen, r.left, r.top, offset(r.width(), dw), offset(r.height(), dh),
+            SWP_NOMOVE | SWP_FRAMECHANGED);
 }
 
 void centerWindow(WindowHandle window) {
-    if (isLeftAlone(window)) return;
-    Rect r;
-    if (!GetWindowRect(window, &r)) return;
+    Rect seen, r;
+    if (isLeftAlone(window) || !currentRect(window, &seen, &r)) return;
     // Failing that, the desktop window: it covers the primary monitor, from (0,0).
     Rect m;
     if (!monitorRect(window, &m) && !GetWindowRect(GetDesktopWindow(), &m)) return;
     // The whole monitor: the taskbar is not taken into account.
-    SetWindowPos(window, kNoWindow, centredStart(m.left, m.right, r.left, r.right),
-                 centredStart(m.top, m.bottom, r.top, r.bottom), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);
+    request(window, seen, centredStart(m.left, m.right, r.left, r.right),
+            centredStart(m.top, m.bottom, r.top, r.bottom), r.width(), r.height(),
+            SWP_NOSIZE | SWP_FRAMECHANGED);
 }

@@ -3,14 +3,29 @@
 
 #include "platform/desktop.h"
 
+// The last position asked of a window. With SWP_ASYNCWINDOWPOS the window takes it only when its
+// thread reads its messages; until then GetWindowRect gives the rectangle seen when asking, and
+// steps arriving sooner (a fast wheel, a held key, a busy program) would all start from there.
+struct WindowRequest {
+    platform::WindowHandle window;
+    platform::Rect seen;
+    platform::Rect asked;
+    std::uint32_t at;  // GetTickCount
+};
+extern WindowRequest lastRequest;
+
 // Coordinates plus a step from the file, or a far-off window's size, can leave the int range;
 // the platform gets the nearest.
 int saturate(long long value);
 
 // True when the window's title is empty and unnamed windows are to be left alone.
 bool isUnnamedIgnored(platform::WindowHandle window);
-// True for the desktop and the taskbars: no action and no refit ever moves them.
+// True for the desktop, the taskbars and the notification area's overflow: no action and no
+// refit ever moves them.
 bool isShellWindow(platform::WindowHandle window);
+// Store apps and shell windows that are suspended or on another virtual desktop are cloaked:
+// invisible, though IsWindowVisible says otherwise.
+bool isCloaked(platform::WindowHandle window);
 
 void moveWindowBy(platform::WindowHandle window, int dx, int dy);
 void resizeWindowBy(platform::WindowHandle window, int dw, int dh);

@@ -193,6 +193,9 @@ constexpr unsigned SWP_FRAMECHANGED = 0x0020;
 constexpr unsigned SWP_NOOWNERZORDER = 0x0200;
 constexpr unsigned SWP_ASYNCWINDOWPOS = 0x4000;
 
+constexpr int GWL_EXSTYLE = -20;
+constexpr std::int32_t WS_EX_TOOLWINDOW = 0x00000080;
+
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOW = 5;
 
@@ -339,6 +342,11 @@ bool SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, i
                   unsigned flags);
 WindowHandle GetDesktopWindow();
 bool IsZoomed(WindowHandle window);
+bool IsIconic(WindowHandle window);
+std::int32_t GetWindowLongA(WindowHandle window, int index);
+// The thread that owns the window; its process in *processId. 0 for no window.
+std::uint32_t GetWindowThreadProcessId(WindowHandle window, std::uint32_t* processId);
+std::uint32_t GetCurrentProcessId();
 
 // the shell's own windows
 WindowHandle GetShellWindow();
@@ -391,6 +399,9 @@ unsigned RegisterWindowMessageA(const char* name);
 bool ChangeWindowMessageFilterEx(WindowHandle window, unsigned message, std::uint32_t action,
                                  void* changeFilter);
 int GetSystemMetrics(int index);
+// Windows 10 (1607) and later, loaded at run time: 0 where they are missing.
+unsigned GetDpiForWindow(WindowHandle window);
+int GetSystemMetricsForDpi(int index, unsigned dpi);
 // Only icons are loaded this way, so the handle comes back as one.
 IconHandle LoadImageA(InstanceHandle instance, int resource, unsigned type, int cx, int cy,
                       unsigned flags);
@@ -414,6 +425,7 @@ int MessageBoxA(WindowHandle owner, const char* text, const char* caption, unsig
 MutexHandle OpenMutexA(std::uint32_t access, bool inherit, const char* name);
 MutexHandle CreateMutexA(void* attributes, bool initialOwner, const char* name);
 std::uint32_t GetLastError();
+std::uint32_t GetTickCount();  // ms since start-up, wrapping after 49.7 days
 IconHandle LoadIconA(InstanceHandle instance, int resource);
 CursorHandle LoadCursorA(InstanceHandle instance, int resource);
 

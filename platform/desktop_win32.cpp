@@ -38,7 +38,7 @@
     X(KEYEVENTF_KEYUP) X(RIDEV_REMOVE) X(RIDEV_INPUTSINK) X(RID_INPUT) X(RIM_TYPEKEYBOARD)   \
     X(RI_KEY_BREAK) X(VK_LBUTTON) X(VK_RBUTTON) X(VK_MBUTTON) X(VK_XBUTTON1) X(VK_XBUTTON2)    \
     X(MOD_SHIFT) X(VK_SPACE) X(VK_PRIOR) X(VK_NEXT) X(VK_END) X(VK_HOME) X(VK_INSERT)        \
-    X(VK_DELETE) X(VK_F1) X(VK_F24)
+    X(VK_DELETE) X(VK_F1) X(VK_F24) X(GWL_EXSTYLE) X(WS_EX_TOOLWINDOW)
 
 #define TABRIN_OURS(name) static_cast<long long>(platform::name),
 constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
@@ -160,6 +160,15 @@ DwmGetWindowAttributeProc loadDwmGetWindowAttribute() {
     return dwmGetWindowAttribute;
 }
 
+// A USER32 function newer than the oldest Windows Tabrin runs on, or null where it is missing.
+// Looked up on each call: the callers run rarely, and a function-local static would bring in
+// the thread-safe initialisation guards.
+template <typename Function>
+Function user32Function(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("user32.dll"), name)));
+}
+
 wchar_t* widen(const char* utf8) {
     const int count = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
     if (count <= 0) return nullptr;
@@ -195,6 +204,21 @@ bool SetWindowPos(WindowHandle window, WindowHandle insertAfter, int x, int y, i
 WindowHandle GetDesktopWindow() { return fromHwnd(::GetDesktopWindow()); }
 
 bool IsZoomed(WindowHandle window) { return ::IsZoomed(toHwnd(window)) != FALSE; }
+
+bool IsIconic(WindowHandle window) { return ::IsIconic(toHwnd(window)) != FALSE; }
+
+std::int32_t GetWindowLongA(WindowHandle window, int index) {
+    return ::GetWindowLongA(toHwnd(window), index);
+}
+
+std::uint32_t GetWindowThreadProcessId(WindowHandle window, std::uint32_t* processId) {
+    DWORD process = 0;
+    const DWORD thread = ::GetWindowThreadProcessId(toHwnd(window), &process);
+    if (processId) *processId = process;
+    return thread;
+}
+
+std::uint32_t GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
 WindowHandle GetShellWindow() { return fromHwnd(::GetShellWindow()); }
 
@@ -344,15 +368,22 @@ unsigned RegisterWindowMessageA(const char* name) { return ::RegisterWindowMessa
 
 bool ChangeWindowMessageFilterEx(WindowHandle window, unsigned message, std::uint32_t action,
                                  void* changeFilter) {
-    // Looked up on each call: it is made once per shell start, and a function-local static
-    // would bring in the thread-safe initialisation guards.
-    using Function = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    const Function function = reinterpret_cast<Function>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")));
+    const auto function = user32Function<BOOL(WINAPI*)(HWND, UINT, DWORD, void*)>(
+        "ChangeWindowMessageFilterEx");
     return function && function(toHwnd(window), message, action, changeFilter) != FALSE;
 }
 
 int GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
+
+unsigned GetDpiForWindow(WindowHandle window) {
+    const auto function = user32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    return function ? function(toHwnd(window)) : 0;
+}
+
+int GetSystemMetricsForDpi(int index, unsigned dpi) {
+    const auto function = user32Function<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    return function ? function(index, dpi) : 0;
+}
 
 IconHandle LoadImageA(InstanceHandle instance, int resource, unsigned type, int cx, int cy,
                       unsigned flags) {
@@ -407,6 +438,8 @@ MutexHandle CreateMutexA(void* attributes, bool initialOwner, const char* name) 
 }
 
 std::uint32_t GetLastError() { return ::GetLastError(); }
+
+std::uint32_t GetTickCount() { return ::GetTickCount(); }
 
 IconHandle LoadIconA(InstanceHandle instance, int resource) {
     return reinterpret_cast<IconHandle>(::LoadIconA(toHinstance(instance), MAKEINTRESOURCEA(resource)));

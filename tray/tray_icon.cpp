@@ -5,6 +5,7 @@
 
 #include "control/hotkeys.h"
 #include "control/mouse_hook.h"
+#include "control/window_actions.h"
 #include "platform/session.h"
 #include "platform/text_buffer.h"
 #include "resources/version.h"
@@ -43,8 +44,10 @@ const char kAboutCredit[] = "Written by the Tabrin developers.";
 const char kExitCaption[] = "Quit Confirmation";
 const char kExitText[] = "Do you really want to Exit TabrIN?";
 
-// The window in front before the menu opened, while the menu and its command run.
+// While the menu and its command run: the window the user was working in, and the one in front
+// when the icon's message came.
 WindowHandle foregroundBeforeMenu = kNoWindow;
+WindowHandle foregroundAtClick = kNoWindow;
 int iconRetriesLeft = 0;
 
 NotifyIconData iconData() {
@@ -66,13 +69,50 @@ bool putIconIn() {
     return Shell_NotifyIconA(NIM_ADD, &data) || Shell_NotifyIconA(NIM_MODIFY, &data);
 }
 
-// Windows leaves Tabrin's hidden window in front after its menu or a box, and the next hotkey
-// would act on that window: the user's window gets the foreground back.
+// Tabrin's hidden window, a box of its own or its menu.
+bool isTabrins(WindowHandle window) {
+    std::uint32_t process = 0;
+    return GetWindowThreadProcessId(window, &process) != 0 && process == GetCurrentProcessId();
+}
+
+bool isUsersWindow(WindowHandle window) {
+    return window != kNoWindow && !isShellWindow(window) && !isTabrins(window);
+}
+
+bool findUsersWindow(WindowHandle window, LParam found) {
+    if (!IsWindowVisible(window) || IsIconic(window) ||
+        (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) || isCloaked(window) ||
+        !isUsersWindow(window))
+        return true;
+    *reinterpret_cast<WindowHandle*>(found) = window;
+    return false;
+}
+
+// A click on the icon puts the taskbar (or the overflow area holding the icon) in front before
+// its message comes: then the user's window is the first one below that a user works in.
+WindowHandle usersWindow() {
+    WindowHandle window = GetForegroundWindow();
+    if (isUsersWindow(window)) return window;
+    window = kNoWindow;
+    EnumWindows(findUsersWindow, reinterpret_cast<LParam>(&window));
+    return window;
+}
+
+// Windows leaves Tabrin's hidden window in front after its menu or a box, or the taskbar after a
+// "Persistent PopUp" menu, and the next hotkey would act on that window (or spare the taskbar):
+// the user's window gets the foreground back.
 void giveForegroundBack() {
     const WindowHandle now = GetForegroundWindow();
-    if ((now == mainWindow || now == kNoWindow) && foregroundBeforeMenu != mainWindow &&
+    if ((now == kNoWindow || now == foregroundAtClick || isTabrins(now)) &&
         IsWindow(foregroundBeforeMenu))
         SetForegroundWindow(foregroundBeforeMenu);
+}
+
+// Per-monitor aware, GetSystemMetrics answers for the scale at sign-in; the icon wants today's.
+int smallIconSize(int metric) {
+    const unsigned dpi = GetDpiForWindow(mainWindow);
+    const int size = dpi ? GetSystemMetricsForDpi(metric, dpi) : 0;
+    return size > 0 ? size : GetSystemMetrics(metric);
 }
 
 int showBox(const char* text, const char* caption, unsigned type) {
@@ -133,9 +173,8 @@ void addTrayIcon() {
     ChangeWindowMessageFilterEx(mainWindow, taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
     // The display scale may have changed since the last time: the image is loaded at today's size.
     const IconHandle previous = trayIconImage;
-    trayIconImage = LoadImageA(instance, kTrayIconResource, IMAGE_ICON,
-                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                               LR_DEFAULTCOLOR);
+    trayIconImage = LoadImageA(instance, kTrayIconResource, IMAGE_ICON, smallIconSize(SM_CXSMICON),
+                               smallIconSize(SM_CYSMICON), LR_DEFAULTCOLOR);
     if (putIconIn()) {
         KillTimer(mainWindow, kIconRetryTimer);
     } else {
@@ -168,7 +207,8 @@ LResult onTrayMessage(WParam wParam, LParam lParam) {
         return DefWindowProcA(mainWindow, kTrayCallbackMessage, wParam, lParam);
     if (wParam != kTrayIconId) return 0;
 
-    foregroundBeforeMenu = GetForegroundWindow();
+    foregroundAtClick = GetForegroundWindow();
+    foregroundBeforeMenu = usersWindow();
     // Without this the menu would not close when the user clicks elsewhere; "Persistent PopUp"
     // skips it on purpose.
     if (!settings.persistentmenu) SetForegroundWindow(mainWindow);
@@ -181,7 +221,7 @@ LResult onTrayMessage(WParam wParam, LParam lParam) {
     PostMessageA(mainWindow, WM_NULL, 0, 0);
     giveForegroundBack();
     runMenuCommand(static_cast<unsigned>(command));
-    foregroundBeforeMenu = kNoWindow;
+    foregroundBeforeMenu = foregroundAtClick = kNoWindow;
     return 0;
 }
 

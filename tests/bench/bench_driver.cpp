@@ -357,8 +357,11 @@ public:
         return true;
     }
 
+    // Back to the start, a pixel lower every other time: put back exactly where a step found it,
+    // the window would look to Tabrin as if it had not taken that step yet.
     void reset() {
-        SetWindowPos(window_, nullptr, kTargetStart.left, kTargetStart.top, 0, 0,
+        lower_ = !lower_;
+        SetWindowPos(window_, nullptr, kTargetStart.left, kTargetStart.top + (lower_ ? 1 : 0), 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         pump();
     }
@@ -394,6 +397,7 @@ public:
 
 private:
     HWND window_ = nullptr;
+    bool lower_ = false;
 };
 
 // Adds the presses' milliseconds to `total`, and each press's own to `each`.

@@ -634,6 +634,19 @@ public:
     HungWindow& operator=(const HungWindow&) = delete;
 
     HWND handle() const { return window_; }
+    RECT rect() const {
+        RECT r = {};
+        GetWindowRect(window_, &r);
+        return r;
+    }
+    void makeForeground() const {
+        if (!waitUntil([&] {
+                if (GetForegroundWindow() == window_) return true;
+                SetForegroundWindow(window_);
+                return false;
+            }, 3000))
+            fail("the window of the second thread in the foreground", "another window");
+    }
     // Returns once the thread has stopped reading messages; it reads again after `ms`.
     void hangFor(DWORD ms) {
         hangMs_ = ms;
@@ -702,19 +715,13 @@ E2E_CASE("faults.hung_foreground_program") {
     TestWindow live("Responsive window", liveStart);
     const RECT hungStart = rect(60, 80, 420, 340);
     HungWindow hung(hungStart);
-    if (!waitUntil([&] {
-            if (GetForegroundWindow() == hung.handle()) return true;
-            SetForegroundWindow(hung.handle());
-            return false;
-        }, 3000))
-        fail("the hung window in the foreground", "another window");
+    hung.makeForeground();
     settlePointerAt(240, 210);
     hung.hangFor(10000);
     // Checked after each step: a hung window that has moved has woken up, and
     // whatever came after proves nothing about waiting on it.
     auto stillHung = [&](const std::string& after) {
-        RECT r = {};
-        GetWindowRect(hung.handle(), &r);
+        const RECT r = hung.rect();
         if (r != hungStart)
             fail(after + " while the other window still hung",
                  "that window awake first (moved to " + str(r) + "): tabrin waited for it");
@@ -727,7 +734,7 @@ E2E_CASE("faults.hung_foreground_program") {
         HeldKeys keys(kWin | kCtrl);
         sendMouse(MouseGesture::WheelForward);
         sendMouse(MouseGesture::RightClick);
-        sendMouse(MouseGesture::WheelBackward);
+        sendMouse(MouseGesture::WheelForward);
     }
     figure("hotkey and three gestures sent at the hung window", millisecondsSince(sending));
     figure("WM_NULL answered while a window hangs",
@@ -761,9 +768,34 @@ E2E_CASE("faults.hung_foreground_program") {
     figure("move of the responsive window while the other hangs", millisecondsSince(pressed));
     stillHung("the responsive window moving");
 
-    // Once awake, the hung window takes the moves it was sent: they were aimed at it.
-    if (!waitUntil([&] { RECT r = {}; GetWindowRect(hung.handle(), &r); return r != hungStart; }, 15000))
-        fail("the hung window moved once it answers again", str(hungStart));
+    // Once awake, the hung window takes the moves it was sent, all of them: right, down, left
+    // and down by a step each.
+    const RECT hungEnd =
+        rect(hungStart.left, hungStart.top + 40, hungStart.right, hungStart.bottom + 40);
+    if (!waitUntil([&] { return hung.rect() == hungEnd; }, 15000))
+        fail("the hung window at " + str(hungEnd) + " once it answers again", str(hung.rect()));
     if (!tabrin.running()) fail("tabrin running after the hung window", "it exited");
+    tabrin.closeCleanly();
+}
+
+// A window is positioned only once its thread reads its messages: steps that reach a busy
+// window sooner must add up, not each start from the place it has not yet left.
+E2E_CASE("faults.busy_window_takes_every_wheel_notch") {
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    const RECT start = rect(60, 80, 420, 340);
+    HungWindow busy(start);
+    busy.makeForeground();
+    settlePointerAt(240, 210);
+    busy.hangFor(500);
+    {
+        HeldKeys keys(kWin | kCtrl);
+        for (int i = 0; i < 3; ++i) sendMouse(MouseGesture::WheelForward);
+    }
+    const RECT expected = rect(start.left, start.top + 60, start.right, start.bottom + 60);
+    if (!waitUntil([&] { return busy.rect() == expected; }, kTimeoutMs))
+        fail("three wheel notches moving the busy window three steps down, to " + str(expected),
+             str(busy.rect()));
     tabrin.closeCleanly();
 }

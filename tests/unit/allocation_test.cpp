@@ -8,6 +8,7 @@
 
 #include "control/hotkeys.h"
 #include "control/mouse_hook.h"
+#include "control/window_actions.h"
 #include "platform/session.h"
 #include "simulated_desktop.h"
 
@@ -116,7 +117,10 @@ TEST(Allocation, TheMouseHookAllocatesNothing) {
         WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
         desk.focus(editor);
         desk.hold(c.keys);
-        desk.keyReads.reserve(16);  // the simulation's own logs must not be what allocates
+        desk.makeBusy(editor);
+        moveWindowBy(editor, 0, 0);  // a step still waiting: the next one starts from it
+        desk.keyReads.reserve(16);  // the simulation's own records must not be what allocates
+        desk.windows[editor].waitingPositions.reserve(4);
         desk.logCalls = false;
         MouseEvent event = {};
         event.mouseData = static_cast<std::uint32_t>(static_cast<std::uint16_t>(c.wheelDelta)) << 16;
@@ -128,6 +132,7 @@ TEST(Allocation, TheMouseHookAllocatesNothing) {
             << c.name;
         // The case took the path its name says, so the zero above is about that path.
         EXPECT_EQ(desk.passedOn, c.passedOn ? 1 : 0) << c.name;
+        desk.answer(editor);
         EXPECT_EQ(desk.rectOf(editor) != (Rect{100, 100, 900, 700}), c.moves) << c.name;
         // A withheld event asks for the mask key; watching, a passed one for the hook's removal.
         EXPECT_EQ(desk.queue.size(), !c.passedOn || watching ? 1u : 0u) << c.name;

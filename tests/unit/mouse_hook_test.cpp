@@ -100,6 +100,27 @@ TEST(MouseHook, GesturesMoveTheForegroundWindowByOneStep) {
     }
 }
 
+TEST(MouseHook, EveryNotchCountsAtAWindowThatAnswersLate) {
+    SimulatedDesktop desk;
+    installMouseHook();
+    WindowHandle editor = desk.addWindow("Editor", kStart);
+    desk.focus(editor);
+    desk.hold({VK_LWIN, VK_CONTROL});
+    desk.makeBusy(editor);
+    for (int i = 0; i < 10000; ++i) ASSERT_FALSE(send(desk, kWheelForward)) << i;
+    EXPECT_EQ(desk.rectOf(editor), kStart);  // nothing yet: its program has read no message
+    desk.answer(editor);
+    EXPECT_EQ(desk.rectOf(editor), moved(0, 200000));
+
+    // A window that moved itself meanwhile is stepped from where it went.
+    desk.makeBusy(editor);
+    send(desk, kWheelForward);
+    desk.windows[editor].rect = kStart;
+    send(desk, kWheelBack);
+    desk.answer(editor);
+    EXPECT_EQ(desk.rectOf(editor), moved(0, -20));
+}
+
 TEST(MouseHook, AnUnnamedTargetIsSparedButTheEventStillWithheld) {
     SimulatedDesktop desk;
     installMouseHook();

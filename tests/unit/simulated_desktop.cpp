@@ -112,6 +112,15 @@ int copyText(const std::string& text, char* buffer, int capacity) {
     return length;
 }
 
+// Where SetWindowPos puts a window that is at `r` when it takes the request.
+Rect positioned(Rect r, const SimulatedDesktop::Window::Position& p, Point minSize) {
+    if (!(p.flags & SWP_NOMOVE)) r = Rect{p.x, p.y, edge(p.x, r.width()), edge(p.y, r.height())};
+    if (!(p.flags & SWP_NOSIZE))
+        r = Rect{r.left, r.top, edge(r.left, std::max(p.cx, minSize.x)),
+                 edge(r.top, std::max(p.cy, minSize.y))};
+    return r;
+}
+
 Rect enlarged(const Rect& r, int by) {
     return Rect{r.left - by, r.top - by, r.right + by, r.bottom + by};
 }
@@ -197,6 +206,27 @@ SimulatedDesktop::WindowHandle SimulatedDesktop::addWindow(const std::string& ti
     windows[window] = Window{title, className, rect, isVisible, nullptr, 0};
     zOrder.push_back(window);
     return window;
+}
+
+void SimulatedDesktop::raise(WindowHandle window) {
+    zOrder.erase(std::remove(zOrder.begin(), zOrder.end(), window), zOrder.end());
+    zOrder.insert(zOrder.begin(), window);
+}
+
+void SimulatedDesktop::answer(WindowHandle window) {
+    Window& w = windows.at(window);
+    for (const Window::Position& p : w.waitingPositions)
+        w.rect = positioned(w.rect, p, w.minTrackSize);
+    w.waitingPositions.clear();
+    w.busy = false;
+}
+
+void SimulatedDesktop::clickTrayIcon(unsigned id, unsigned mouseMessage) {
+    auto icon = trayIcons.find(id);
+    if (icon == trayIcons.end()) return;
+    const WindowHandle host = trayIconHost ? trayIconHost : FindWindowA("Shell_TrayWnd", nullptr);
+    if (host) foreground = host;
+    send(icon->second.hWnd, icon->second.uCallbackMessage, id, mouseMessage);
 }
 
 void SimulatedDesktop::removeWindow(WindowHandle window) {
@@ -410,10 +440,11 @@ bool SetWindowPos(WindowHandle window, WindowHandle, int x, int y, int cx, int c
     if (!w) return false;
     w->lastPositionFlags = flags;
     if (window == desk().desktopWindow) return false;  // the desktop window does not move
-    Rect r = w->rect;
-    if (!(flags & SWP_NOMOVE)) r = Rect{x, y, edge(x, r.width()), edge(y, r.height())};
-    if (!(flags & SWP_NOSIZE)) r = Rect{r.left, r.top, edge(r.left, cx), edge(r.top, cy)};
-    w->rect = r;
+    // Another thread's window takes an asynchronous position when that thread reads its
+    // messages, from wherever it is by then.
+    const SimulatedDesktop::Window::Position p = {x, y, cx, cy, flags};
+    if ((flags & SWP_ASYNCWINDOWPOS) && w->busy && !w->proc) w->waitingPositions.push_back(p);
+    else w->rect = positioned(w->rect, p, w->minTrackSize);
     return true;
 }
 
@@ -423,6 +454,31 @@ bool IsZoomed(WindowHandle window) {
     SimulatedDesktop::Window* w = find(window);
     return w && w->zoomed;
 }
+
+bool IsIconic(WindowHandle window) {
+    SimulatedDesktop::Window* w = find(window);
+    return w && w->iconic;
+}
+
+std::int32_t GetWindowLongA(WindowHandle window, int index) {
+    SimulatedDesktop::Window* w = find(window);
+    return w && index == GWL_EXSTYLE ? w->exStyle : 0;
+}
+
+// Tabrin's windows are those with a window procedure of ours; every other window is another
+// program's, each in a process of its own.
+constexpr std::uint32_t kTabrinProcess = 4;
+
+std::uint32_t GetWindowThreadProcessId(WindowHandle window, std::uint32_t* processId) {
+    SimulatedDesktop::Window* w = find(window);
+    const std::uint32_t process =
+        !w ? 0 : w->proc ? kTabrinProcess : static_cast<std::uint32_t>(
+                                                 reinterpret_cast<std::uintptr_t>(window) << 2);
+    if (processId) *processId = process;
+    return w ? process + 1 : 0;  // one thread a process
+}
+
+std::uint32_t GetCurrentProcessId() { return kTabrinProcess; }
 
 WindowHandle GetShellWindow() { return desk().shellWindow; }
 
@@ -686,6 +742,16 @@ int GetSystemMetrics(int index) {
     return index == SM_CXSMICON || index == SM_CYSMICON ? desk().smallIconSize : 0;
 }
 
+unsigned GetDpiForWindow(WindowHandle window) {
+    SimulatedDesktop::Window* w = find(window);
+    return desk().hasDpiFunctions && w ? w->dpi : 0;
+}
+
+int GetSystemMetricsForDpi(int index, unsigned dpi) {
+    if (!desk().hasDpiFunctions || (index != SM_CXSMICON && index != SM_CYSMICON)) return 0;
+    return static_cast<int>(16 * dpi / 96);
+}
+
 IconHandle LoadImageA(InstanceHandle, int resource, unsigned type, int cx, int cy, unsigned) {
     if (type != IMAGE_ICON) return nullptr;
     // Windows picks the closest image of the group and scales it to exactly cx by cy.
@@ -794,6 +860,8 @@ MutexHandle CreateMutexA(void*, bool, const char* name) {
 }
 
 std::uint32_t GetLastError() { return desk().lastError; }
+
+std::uint32_t GetTickCount() { return static_cast<std::uint32_t>(desk().now); }
 
 IconHandle LoadIconA(InstanceHandle, int resource) {
     return reinterpret_cast<IconHandle>(static_cast<std::uintptr_t>(0x10000 + resource));

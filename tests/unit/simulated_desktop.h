@@ -32,6 +32,18 @@ public:
         unsigned lastPositionFlags;
         bool zoomed = false;   // IsZoomed: maximised
         bool cloaked = false;  // DWMWA_CLOAKED: visible to IsWindowVisible, not on the screen
+        bool iconic = false;   // IsIconic: minimised
+        std::int32_t exStyle = 0;
+        unsigned dpi = 96;     // GetDpiForWindow: its monitor's scale, 96 at 100 %
+        // WM_GETMINMAXINFO's smallest size, which positioning keeps to (none for 0).
+        platform::Point minTrackSize = {0, 0};
+        // Its thread reads no messages: SWP_ASYNCWINDOWPOS requests wait here until it does.
+        bool busy = false;
+        struct Position {
+            int x, y, cx, cy;
+            unsigned flags;
+        };
+        std::vector<Position> waitingPositions = {};
     };
     struct MenuItem {
         unsigned flags;
@@ -86,6 +98,11 @@ public:
     // Maximised on the work area: its rectangle sticks out by the resizing frame on every side.
     WindowHandle addMaximisedWindow(const std::string& title, int frameInset);
     void cloak(WindowHandle window) { windows.at(window).cloaked = true; }
+    void raise(WindowHandle window);  // to the top of the Z-order
+    // The window's thread stops reading messages, then reads them again (taking every position
+    // asked of it meanwhile, in order).
+    void makeBusy(WindowHandle window) { windows.at(window).busy = true; }
+    void answer(WindowHandle window);
     WindowHandle shellWindow = nullptr;  // GetShellWindow
     void focus(WindowHandle window) { foreground = window; }
     Rect rectOf(WindowHandle window) const { return windows.at(window).rect; }
@@ -169,6 +186,10 @@ public:
 
     // Tray
     std::map<unsigned, platform::NotifyIconData> trayIcons;  // by uID
+    // A button on icon `id`: the window holding the icons (the taskbar unless set) comes to the
+    // front, then the icon's owner gets its callback message.
+    void clickTrayIcon(unsigned id, unsigned mouseMessage);
+    WindowHandle trayIconHost = nullptr;
     // Icons gone, "TaskbarCreated" sent to every top-level window; to an elevated program's
     // windows only where ChangeWindowMessageFilterEx let it through.
     void restartExplorer();
@@ -185,7 +206,9 @@ public:
         int cx, cy;
     };
     std::map<platform::IconHandle, Icon> icons;
-    int smallIconSize = 16;  // SM_CXSMICON: 16 at 100 %, 20 at 125 %, 24 at 150 %, 32 at 200 %
+    // SM_CXSMICON at the scale at sign-in: 16 at 100 %, 20 at 125 %, 24 at 150 %, 32 at 200 %.
+    int smallIconSize = 16;
+    bool hasDpiFunctions = true;  // false: before Windows 10 (1607)
 
     // Time: timers fire WM_TIMER as their intervals pass.
     struct Timer {

@@ -10,6 +10,7 @@
 #include "control/hotkeys.h"
 #include "control/mouse_hook.h"
 #include "control/taskbar.h"
+#include "control/window_actions.h"
 #include "platform/session.h"
 #include "settings/settings.h"
 #include "tray/menus.h"
@@ -26,6 +27,7 @@ void resetTabrinState() {
     stretchedCount = 0;
     otherMonitorCount = 0;
     hiddenTaskbarCount = 0;
+    lastRequest = WindowRequest{};
     mouseHook = nullptr;
     gestureState = GestureState{};
     mainMenu = stepMenu = settingsMenu = mouseMenu = nullptr;

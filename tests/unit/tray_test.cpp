@@ -21,6 +21,7 @@ namespace {
 struct TrayDesk : SimulatedDesktop {
     TempFolder folder;
     WindowHandle other = addWindow("Editor", {0, 0, 100, 100});
+    WindowHandle taskbar = addTaskbar(40);
 
     explicit TrayDesk(const std::string& file = "") {
         modulePath = folder.file("tabrin.exe");
@@ -34,10 +35,10 @@ struct TrayDesk : SimulatedDesktop {
         refreshMenuChecks();
     }
 
-    // Opens the menu from the icon and picks the command.
+    // Opens the menu with a click on the icon and picks the command.
     void choose(int command) {
         chooseFromMenu(command);
-        onTrayMessage(kTrayIconId, WM_RBUTTONDOWN);
+        clickTrayIcon(kTrayIconId, WM_RBUTTONDOWN);
     }
     std::string file() const { return folder.read("tabrin.ini"); }
     bool closed() const { return !queue.empty() && queue.back().message == 0x0012; }
@@ -377,6 +378,45 @@ TEST(TrayIcon, TheUsersWindowGetsTheForegroundBack) {
     }
 }
 
+TEST(TrayIcon, AfterAClickOnTheTaskbarTheWindowBelowItGetsTheForeground) {
+    struct Case {
+        const char* name;
+        std::function<void(TrayDesk&)> before;  // the desktop at the click
+        const char* inFront;                    // afterwards; null: Tabrin's window, nothing else
+    };
+    auto above = [](TrayDesk& d, const std::string& title, const std::string& className = "") {
+        WindowHandle window = d.addWindow(title, {0, 0, 50, 50}, true, className);
+        d.raise(window);
+        return window;
+    };
+    // Above the editor, none of them a window the user works in.
+    auto noneForTheUser = [=](TrayDesk& d) {
+        d.windows[above(d, "Hidden")].visible = false;
+        d.windows[above(d, "Minimised")].iconic = true;
+        d.windows[above(d, "Palette")].exStyle = WS_EX_TOOLWINDOW;
+        d.cloak(above(d, "Suspended store app"));
+        above(d, "Program Manager", "Progman");
+        d.windows[above(d, ":: About Tabrin ::", "#32770")].proc = DefWindowProcA;  // Tabrin's
+    };
+    const Case cases[] = {
+        {"in Windows 10's overflow area",
+         [=](TrayDesk& d) { d.trayIconHost = above(d, "", "NotifyIconOverflowWindow"); }, "Editor"},
+        {"in Windows 11's overflow area",
+         [=](TrayDesk& d) { d.trayIconHost = above(d, "", "TopLevelWindowForOverflowXamlIsland"); },
+         "Editor"},
+        {"windows above the editor that no user works in",
+         [=](TrayDesk& d) { noneForTheUser(d), d.addWindow("Lower", {0, 0, 50, 50}); }, "Editor"},
+        {"no window a user works in",
+         [=](TrayDesk& d) { noneForTheUser(d), d.removeWindow(d.other); }, nullptr},
+    };
+    for (const Case& c : cases) {
+        TrayDesk desk;
+        c.before(desk);
+        desk.choose(0);
+        EXPECT_EQ(desk.title(desk.foreground), c.inFront ? c.inFront : "TabrIN") << c.name;
+    }
+}
+
 TEST(TrayIcon, TwoHundredMenusInARowEachCloseOnAClickElsewhere) {
     TrayDesk desk;
     desk.cursor = {1900, 1070};
@@ -460,14 +500,26 @@ TEST(TrayIcon, ComesBackAfterExplorerRestartsEvenWhenElevated) {
 }
 
 TEST(TrayIcon, SharpAtEveryDisplayScale) {
-    for (int size : {16, 20, 24, 32}) {
+    struct Case {
+        int signInSize;  // GetSystemMetrics, for the scale at sign-in
+        unsigned dpi;    // the display's scale now
+        bool hasDpiFunctions;
+        int size;
+    };
+    const Case cases[] = {
+        {16, 96, true, 16},  {16, 120, true, 20}, {16, 144, true, 24}, {24, 192, true, 32},
+        {32, 96, true, 16},  {20, 144, false, 20},  // before Windows 10 (1607): today's call
+    };
+    for (const Case& c : cases) {
         TrayDesk desk;
-        desk.smallIconSize = size;
+        desk.smallIconSize = c.signInSize;
+        desk.windows[mainWindow].dpi = c.dpi;
+        desk.hasDpiFunctions = c.hasDpiFunctions;
         desk.restartExplorer();  // the icon is loaded again on each add
-        ASSERT_NE(desk.icon(), nullptr) << size;
-        EXPECT_EQ(desk.icon()->resource, 102) << size;
-        EXPECT_EQ(desk.icon()->cx, size);
-        EXPECT_EQ(desk.icon()->cy, size);
-        EXPECT_EQ(desk.icons.size(), 1u) << size;  // the image of the old shell is destroyed
+        ASSERT_NE(desk.icon(), nullptr) << c.dpi;
+        EXPECT_EQ(desk.icon()->resource, 102) << c.dpi;
+        EXPECT_EQ(desk.icon()->cx, c.size) << c.dpi;
+        EXPECT_EQ(desk.icon()->cy, c.size) << c.dpi;
+        EXPECT_EQ(desk.icons.size(), 1u) << c.dpi;  // the image of the old shell is destroyed
     }
 }

@@ -255,15 +255,34 @@ TEST(Hotkeys, TheTenCombinationsAreRegisteredOnTheMainWindowAndGivenBack) {
 }
 
 TEST(Hotkeys, HeldMovesAndResizesRepeat) {
-    SimulatedDesktop desk;
-    makeHotkeyWindow(desk);
-    registerHotkeys();
-    WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
-    desk.focus(editor);
-    desk.pressHotkey(MOD_WIN | MOD_CONTROL, VK_RIGHT, 3);  // the first press and three repeats
-    EXPECT_EQ(desk.rectOf(editor), (Rect{180, 100, 980, 700}));
-    desk.pressHotkey(MOD_WIN | MOD_ALT, VK_DOWN, 2);
-    EXPECT_EQ(desk.rectOf(editor), (Rect{180, 100, 980, 760}));
+    struct Case {
+        const char* name;
+        bool busy;     // takes the steps only once it reads its messages again
+        int minWidth;  // WM_GETMINMAXINFO
+        Rect expected;
+    };
+    const Case cases[] = {
+        {"an ordinary window", false, 0, {180, 100, 980, 760}},
+        {"a busy window takes every step", true, 0, {180, 100, 980, 760}},
+        // It refuses to get narrower; after a pause the step starts from the width it kept.
+        {"a window at its smallest", false, 800, {180, 100, 1000, 760}},
+    };
+    for (const Case& c : cases) {
+        SimulatedDesktop desk;
+        makeHotkeyWindow(desk);
+        registerHotkeys();
+        WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
+        desk.windows[editor].minTrackSize = {c.minWidth, 0};
+        desk.focus(editor);
+        if (c.busy) desk.makeBusy(editor);
+        desk.pressHotkey(MOD_WIN | MOD_CONTROL, VK_RIGHT, 3);  // the first press and three repeats
+        desk.pressHotkey(MOD_WIN | MOD_ALT, VK_DOWN, 2);
+        desk.pressHotkey(MOD_WIN | MOD_ALT, VK_LEFT);
+        desk.answer(editor);
+        desk.passTime(1000);
+        desk.pressHotkey(MOD_WIN | MOD_ALT, VK_RIGHT);
+        EXPECT_EQ(desk.rectOf(editor), c.expected) << c.name;
+    }
 }
 
 TEST(Hotkeys, ChosenCombinationsTakeTheDefaultsPlaceAndOffLeavesOneFree) {
