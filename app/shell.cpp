@@ -11,6 +11,11 @@
 
 using namespace platform;
 
+namespace platform {
+InstanceHandle instance = nullptr;
+WindowHandle mainWindow = nullptr;
+}  // namespace platform
+
 namespace {
 
 const char kMutexName[] = "TabrinInstanceMutex";
@@ -98,4 +103,9 @@ int runTabrin(InstanceHandle instanceHandle) {
         DispatchMessageA(&msg);
     }
     return static_cast<int>(msg.wParam);
+}
+
+void resetShellState() {
+    instance = nullptr;
+    mainWindow = nullptr;
 }

@@ -8,3 +8,6 @@ int runTabrin(platform::InstanceHandle instance);
 
 platform::LResult mainWindowProc(platform::WindowHandle window, unsigned message,
                                  platform::WParam wParam, platform::LParam lParam);
+
+// Back to what a new process starts with (for the tests).
+void resetShellState();

@@ -104,3 +104,5 @@ LResult onHotkey(int id) {
     }
     return 0;
 }
+
+void resetHotkeysState() { hotkeyState = HotkeyState{}; }

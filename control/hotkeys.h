@@ -28,3 +28,6 @@ void registerHotkeys();
 void unregisterHotkeys();
 // WM_HOTKEY: 1 when a window action ran (or was spared by the unnamed rule), else 0.
 platform::LResult onHotkey(int id);
+
+// Back to what a new process starts with (for the tests).
+void resetHotkeysState();

@@ -3,6 +3,8 @@
 // and take no lock.
 #include "control/mouse_hook.h"
 
+#include <iterator>
+
 #include "control/window_actions.h"
 #include "platform/session.h"
 #include "settings/settings.h"
@@ -10,15 +12,27 @@
 using namespace platform;
 
 HookHandle mouseHook = nullptr;
-GestureState gestureState;
 
 namespace {
+
+// The buttons a gesture may withhold, as virtual keys: left, right, middle, X1, X2.
+constexpr int kButtonKeys[] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2};
+constexpr int kButtonCount = static_cast<int>(std::size(kButtonKeys));
+
+// What the hook and the raw-input handler remember between events.
+struct GestureState {
+    bool watchingKeys = false;     // raw input registered: the hook comes and goes with the keys
+    bool hookAlwaysOn = false;     // raw input refused: the hook stays while gestures are enabled
+    bool combinationHeld = false;  // the raw keys said Win+Ctrl or Win+Alt went down, not up yet
+    bool recheckPosted = false;    // a kRecheckKeys is on its way
+    unsigned maskedFor = 0;        // the combination the mask key was asked for; 0: none yet
+    bool withheldDown[kButtonCount] = {};  // by button: its last button-down was withheld
+};
+GestureState gestureState;
 
 constexpr unsigned kCtrlHeld = 1;
 constexpr unsigned kAltHeld = 2;
 constexpr int kNoButton = -1;
-// The buttons of GestureState::withheldDown, as virtual keys.
-constexpr int kButtonKeys[5] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2};
 
 // The physical state: the queue state GetKeyState gives is our own thread's, which lags while
 // Tabrin's menu or a box of ours is in front.
@@ -90,7 +104,7 @@ void installMouseHook() {
     if (mouseHook) return;  // one hook is enough; a second would move windows twice
     // A button the system counts as down now went down past us: its button-up goes on too. The
     // key state never saw a button-down we withheld, so such a button keeps its mark.
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kButtonCount; ++i)
         if (isDown(kButtonKeys[i])) gestureState.withheldDown[i] = false;
     gestureState.maskedFor = 0;
     mouseHook = SetWindowsHookExA(WH_MOUSE_LL, mouseHookProc, instance, 0);
@@ -205,4 +219,9 @@ LResult mouseHookProc(int code, WParam wParam, LParam lParam) {
     }
     // While the combination is held, no mouse event reaches anyone else and the pointer stays.
     return -1;
+}
+
+void resetMouseHookState() {
+    mouseHook = nullptr;
+    gestureState = GestureState{};
 }

@@ -5,17 +5,6 @@
 
 extern platform::HookHandle mouseHook;
 
-// What the hook and the raw-input handler remember between events.
-struct GestureState {
-    bool watchingKeys = false;     // raw input registered: the hook comes and goes with the keys
-    bool hookAlwaysOn = false;     // raw input refused: the hook stays while gestures are enabled
-    bool combinationHeld = false;  // the raw keys said Win+Ctrl or Win+Alt went down, not up yet
-    bool recheckPosted = false;    // a kRecheckKeys is on its way
-    unsigned maskedFor = 0;        // the combination the mask key was asked for; 0: none yet
-    bool withheldDown[5] = {};     // left, right, middle, X1, X2: its last button-down was withheld
-};
-extern GestureState gestureState;
-
 // Posted by the hook to the main window: what it may not do itself (wParam says which).
 constexpr unsigned kMouseHookMessage = platform::WM_APP + 11;
 enum MouseHookRequest : unsigned {
@@ -38,3 +27,6 @@ void installMouseHook();
 void removeMouseHook();
 // The WH_MOUSE_LL callback; lParam points at a MouseEvent.
 platform::LResult mouseHookProc(int code, platform::WParam wParam, platform::LParam lParam);
+
+// Back to what a new process starts with (for the tests).
+void resetMouseHookState();

@@ -7,18 +7,37 @@ using namespace platform;
 
 Rect currentWorkArea = {0, 0, 0, 0};
 Rect savedWorkArea = {0, 0, 0, 0};
-bool workAreaRestorePending = false;
-WindowHandle stretchedWindows[kStretchedCapacity];
-unsigned char stretchedOn[kStretchedCapacity];
-int stretchedCount = 0;
-MonitorArea otherMonitors[kMonitorCapacity];
-int otherMonitorCount = 0;
-WindowHandle hiddenTaskbars[kMonitorCapacity];
-int hiddenTaskbarCount = 0;
 
 namespace {
 
-bool toggling = false;
+// The other monitors as our hide found them: rcWork is given back at the show. Fixed, like the
+// table of stretched windows; monitors beyond it keep their taskbars and work areas.
+struct MonitorArea {
+    MonitorHandle monitor;  // null once it has gone or moved: never matched again
+    Rect rcMonitor;
+    Rect rcWork;
+};
+constexpr int kMonitorCapacity = 8;
+
+// What a hide leaves for the show that undoes it. Fixed tables, so a toggle never allocates.
+struct ToggleState {
+    // True from a hide of ours until the show that gives the saved areas back.
+    bool workAreaRestorePending = false;
+    // The windows our hide stretched to their monitor, and which monitor (0 the primary, else
+    // otherMonitors[n - 1]): only these are shrunk again at the show, so full-screen programs and
+    // the desktop keep their size.
+    WindowHandle stretchedWindows[kStretchedCapacity] = {};
+    unsigned char stretchedOn[kStretchedCapacity] = {};
+    int stretchedCount = 0;
+    MonitorArea otherMonitors[kMonitorCapacity] = {};
+    int otherMonitorCount = 0;
+    // The secondary taskbars ("Shell_SecondaryTrayWnd") our hide took down: only these are shown
+    // again, so one its user had hidden stays hidden. Kept through a display change.
+    WindowHandle hiddenTaskbars[kMonitorCapacity] = {};
+    int hiddenTaskbarCount = 0;
+    bool toggling = false;  // inside a toggle
+};
+ToggleState state;
 
 bool isEmpty(const Rect& r) { return r.width() <= 0 || r.height() <= 0; }
 
@@ -33,8 +52,8 @@ long long frameInset(const Rect& r, const Rect& area) {
 }
 
 bool wasStretched(WindowHandle window, int monitor) {
-    for (int i = 0; i < stretchedCount; ++i)
-        if (stretchedWindows[i] == window && stretchedOn[i] == monitor) return true;
+    for (int i = 0; i < state.stretchedCount; ++i)
+        if (state.stretchedWindows[i] == window && state.stretchedOn[i] == monitor) return true;
     return false;
 }
 
@@ -51,9 +70,10 @@ void hideSecondaryTaskbars() {
     while ((bar = FindWindowExA(kNoWindow, bar, "Shell_SecondaryTrayWnd", nullptr)) != kNoWindow) {
         if (!IsWindowVisible(bar)) continue;
         bool listed = false;
-        for (int i = 0; i < hiddenTaskbarCount; ++i) listed = listed || hiddenTaskbars[i] == bar;
-        if (!listed && hiddenTaskbarCount == kMonitorCapacity) continue;
-        if (!listed) hiddenTaskbars[hiddenTaskbarCount++] = bar;
+        for (int i = 0; i < state.hiddenTaskbarCount; ++i)
+            listed = listed || state.hiddenTaskbars[i] == bar;
+        if (!listed && state.hiddenTaskbarCount == kMonitorCapacity) continue;
+        if (!listed) state.hiddenTaskbars[state.hiddenTaskbarCount++] = bar;
         ShowWindowAsync(bar, SW_HIDE);  // never wait on the shell
     }
 }
@@ -65,16 +85,17 @@ bool rememberMonitor(MonitorHandle monitor, DeviceContext, Rect* rect, LParam) {
     MonitorInfo info = {};
     info.cbSize = sizeof info;
     if (GetMonitorInfoA(monitor, &info) && !isEmpty(info.rcMonitor) && !isEmpty(info.rcWork))
-        otherMonitors[otherMonitorCount++] = MonitorArea{monitor, info.rcMonitor, info.rcWork};
-    return otherMonitorCount < kMonitorCapacity;
+        state.otherMonitors[state.otherMonitorCount++] =
+            MonitorArea{monitor, info.rcMonitor, info.rcWork};
+    return state.otherMonitorCount < kMonitorCapacity;
 }
 
 // Each other monitor gets its whole rectangle or its old work area, if it is still there as it
 // was. SPI_SETWORKAREA sets the area of the monitor holding the rectangle: on one gone or moved
 // it would land on another, so such a monitor is dropped.
 void applyOtherAreas(bool whole) {
-    for (int i = 0; i < otherMonitorCount; ++i) {
-        MonitorArea& m = otherMonitors[i];
+    for (int i = 0; i < state.otherMonitorCount; ++i) {
+        MonitorArea& m = state.otherMonitors[i];
         MonitorInfo info = {};
         info.cbSize = sizeof info;
         if (m.monitor && GetMonitorInfoA(m.monitor, &info) && info.rcMonitor == m.rcMonitor)
@@ -96,33 +117,35 @@ void toggle() {
         hideSecondaryTaskbars();
         // Shown again by someone else since our hide: the full screen now in force is ours,
         // so keep the areas saved before it, and the windows stretched to leave them.
-        if (!workAreaRestorePending) {
+        if (!state.workAreaRestorePending) {
             saveWorkArea();
-            stretchedCount = 0;
-            otherMonitorCount = 0;
+            state.stretchedCount = 0;
+            state.otherMonitorCount = 0;
             // An empty area would match every zero-size window and leave no room at the show.
-            workAreaRestorePending = !isEmpty(savedWorkArea);
-            if (workAreaRestorePending) EnumDisplayMonitors(nullptr, nullptr, rememberMonitor, 0);
+            state.workAreaRestorePending = !isEmpty(savedWorkArea);
+            if (state.workAreaRestorePending)
+                EnumDisplayMonitors(nullptr, nullptr, rememberMonitor, 0);
         }
         applyOtherAreas(true);  // before the primary's, whose announcement covers them all
         setWorkArea(0, 0, cx, cy);
-        if (workAreaRestorePending) EnumWindows(fitWindowProc, kFitHiding);
+        if (state.workAreaRestorePending) EnumWindows(fitWindowProc, kFitHiding);
     } else {
         ShowWindowAsync(taskbar, SW_SHOW);
-        for (int i = 0; i < hiddenTaskbarCount; ++i) ShowWindowAsync(hiddenTaskbars[i], SW_SHOW);
-        hiddenTaskbarCount = 0;
+        for (int i = 0; i < state.hiddenTaskbarCount; ++i)
+            ShowWindowAsync(state.hiddenTaskbars[i], SW_SHOW);
+        state.hiddenTaskbarCount = 0;
         // Hidden by someone else, or no taskbar at all: there is no area of ours to give back,
         // and applying an empty one would leave the applications no room.
-        if (!workAreaRestorePending) return;
+        if (!state.workAreaRestorePending) return;
         const Rect leaving = currentWorkArea;
         currentWorkArea = savedWorkArea;
         savedWorkArea = leaving;
         applyOtherAreas(false);
         setWorkArea(currentWorkArea.left, currentWorkArea.top, currentWorkArea.width(),
                     currentWorkArea.height());
-        workAreaRestorePending = false;
+        state.workAreaRestorePending = false;
         EnumWindows(fitWindowProc, kFitShowing);
-        stretchedCount = 0;
+        state.stretchedCount = 0;
     }
 }
 
@@ -152,9 +175,9 @@ bool fitWindowProc(WindowHandle window, LParam lParam) {
     long long inset = 0;
     int monitor = 0;
     for (;; ++monitor) {
-        if (monitor > otherMonitorCount) return true;
+        if (monitor > state.otherMonitorCount) return true;
         if (monitor > 0) {
-            const MonitorArea& m = otherMonitors[monitor - 1];
+            const MonitorArea& m = state.otherMonitors[monitor - 1];
             if (!m.monitor) continue;
             from = hiding ? &m.rcWork : &m.rcMonitor;
             to = hiding ? &m.rcMonitor : &m.rcWork;
@@ -166,9 +189,10 @@ bool fitWindowProc(WindowHandle window, LParam lParam) {
     if (inset > 0) {
         place(window, *to, inset);  // maximised: the frame stays outside
     } else if (hiding) {
-        if (stretchedCount == kStretchedCapacity || wasStretched(window, monitor)) return true;
-        stretchedWindows[stretchedCount] = window;
-        stretchedOn[stretchedCount++] = static_cast<unsigned char>(monitor);
+        if (state.stretchedCount == kStretchedCapacity || wasStretched(window, monitor))
+            return true;
+        state.stretchedWindows[state.stretchedCount] = window;
+        state.stretchedOn[state.stretchedCount++] = static_cast<unsigned char>(monitor);
         place(window, *to, 0);
     } else if (wasStretched(window, monitor)) {
         place(window, *to, 0);  // full-screen programs of their own stay so
@@ -179,16 +203,21 @@ bool fitWindowProc(WindowHandle window, LParam lParam) {
 void toggleTaskbar() {
     // A message delivered while a call of ours waits must not start a second toggle halfway
     // through the first.
-    if (toggling) return;
-    toggling = true;
+    if (state.toggling) return;
+    state.toggling = true;
     toggle();
-    toggling = false;
+    state.toggling = false;
 }
 
 void onDisplayChange() {
     // The next press then just shows the taskbars, as for ones hidden by another program.
-    workAreaRestorePending = false;
+    state.workAreaRestorePending = false;
     savedWorkArea = Rect{0, 0, 0, 0};
-    stretchedCount = 0;
-    otherMonitorCount = 0;
+    state.stretchedCount = 0;
+    state.otherMonitorCount = 0;
+}
+
+void resetTaskbarState() {
+    currentWorkArea = savedWorkArea = Rect{0, 0, 0, 0};
+    state = ToggleState{};
 }

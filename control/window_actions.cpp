@@ -11,9 +11,18 @@
 
 using namespace platform;
 
-WindowRequest lastRequest = {};
-
 namespace {
+
+// The last position asked of a window. With SWP_ASYNCWINDOWPOS the window takes it only when its
+// thread reads its messages; until then GetWindowRect gives the rectangle seen when asking, and
+// steps arriving sooner (a fast wheel, a held key, a busy program) would all start from there.
+struct WindowRequest {
+    WindowHandle window;
+    Rect seen;
+    Rect asked;
+    std::uint32_t at;  // GetTickCount
+};
+WindowRequest lastRequest = {};
 
 constexpr int kTitleCapacity = 200;
 
@@ -131,3 +140,5 @@ void centerWindow(WindowHandle window) {
             centredStart(m.top, m.bottom, r.top, r.bottom), r.width(), r.height(),
             SWP_NOSIZE | SWP_FRAMECHANGED);
 }
+
+void resetWindowActionsState() { lastRequest = WindowRequest{}; }

@@ -3,17 +3,6 @@
 
 #include "platform/desktop.h"
 
-// The last position asked of a window. With SWP_ASYNCWINDOWPOS the window takes it only when its
-// thread reads its messages; until then GetWindowRect gives the rectangle seen when asking, and
-// steps arriving sooner (a fast wheel, a held key, a busy program) would all start from there.
-struct WindowRequest {
-    platform::WindowHandle window;
-    platform::Rect seen;
-    platform::Rect asked;
-    std::uint32_t at;  // GetTickCount
-};
-extern WindowRequest lastRequest;
-
 // Coordinates plus a step from the file, or a far-off window's size, can leave the int range;
 // the platform gets the nearest.
 int saturate(long long value);
@@ -30,3 +19,6 @@ bool isCloaked(platform::WindowHandle window);
 void moveWindowBy(platform::WindowHandle window, int dx, int dy);
 void resizeWindowBy(platform::WindowHandle window, int dw, int dh);
 void centerWindow(platform::WindowHandle window);
+
+// Back to what a new process starts with (for the tests).
+void resetWindowActionsState();

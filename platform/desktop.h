@@ -136,7 +136,8 @@ struct Message {
     Point pt;
 };
 
-// The 88-byte form of NOTIFYICONDATAA: no balloon fields.
+// The first form of NOTIFYICONDATAA, 88 bytes in a 32-bit program: no balloon fields.
+constexpr std::uint32_t kNotifyIconDataV1Size = 88;
 struct NotifyIconData {
     std::uint32_t cbSize;
     WindowHandle hWnd;

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 // Our constants carry the Win32 names, which <windows.h> turns into macros: take their values
 // here, then check each against the system's own once the header is in.
@@ -57,7 +58,7 @@ constexpr long long kSystemValues[] = {TABRIN_CONSTANTS(TABRIN_SYSTEM)};
 
 // The position in TABRIN_CONSTANTS of the first constant that differs, or -1.
 constexpr int firstDifference(int i = 0) {
-    return i == static_cast<int>(sizeof kOurValues / sizeof kOurValues[0]) ? -1
+    return i == static_cast<int>(std::size(kOurValues)) ? -1
            : kOurValues[i] != kSystemValues[i]                            ? i
                                                                            : firstDifference(i + 1);
 }
@@ -89,7 +90,8 @@ static_assert(offsetof(platform::MonitorInfo, dwFlags) == offsetof(MONITORINFO, 
               "MonitorInfo layout");
 static_assert(sizeof(platform::Point) == sizeof(POINT), "Point layout");
 #ifndef _WIN64
-static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the first form of NOTIFYICONDATAA");
+static_assert(NOTIFYICONDATAA_V1_SIZE == platform::kNotifyIconDataV1Size,
+              "the first form of NOTIFYICONDATAA");
 #endif
 
 namespace platform {
@@ -306,7 +308,7 @@ unsigned SendInput(unsigned count, const Input* inputs, int) {
     // INPUT is a union sized for its mouse member: copy each record into a whole one, and send
     // them in one call so that nothing comes between them.
     INPUT native[4];
-    if (count > 4) return 0;
+    if (count > std::size(native)) return 0;
     for (unsigned i = 0; i < count; ++i) {
         std::memset(&native[i], 0, sizeof native[i]);
         native[i].type = inputs[i].type;
@@ -351,9 +353,10 @@ bool UnhookWindowsHookEx(HookHandle hook) {
 bool Shell_NotifyIconA(unsigned message, NotifyIconData* data) {
     NOTIFYICONDATAA native;
     std::memset(&native, 0, sizeof native);
-    // The logic fills the 88-byte first form of the record; a 64-bit build's first form is
-    // larger, so the size the shell is told is that form's size in this build.
-    native.cbSize = data->cbSize == 88 ? NOTIFYICONDATAA_V1_SIZE : data->cbSize;
+    // The logic fills the first form of the record, 88 bytes in a 32-bit build; a 64-bit build's
+    // first form is larger, so the size the shell is told is that form's size in this build.
+    native.cbSize =
+        data->cbSize == kNotifyIconDataV1Size ? NOTIFYICONDATAA_V1_SIZE : data->cbSize;
     native.hWnd = toHwnd(data->hWnd);
     native.uID = data->uID;
     native.uFlags = data->uFlags;

@@ -1,4 +1,5 @@
-// The two handles the shell hands down: set once at start-up, read by every module below it.
+// The two handles of this run that every module below the shell reads: the shell owns and sets
+// them (app/shell.cpp), and nothing below it can include app/, so their names are declared here.
 #pragma once
 
 #include "platform/desktop.h"

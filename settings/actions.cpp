@@ -1,6 +1,8 @@
 // The table of the ten actions, and reading and naming their key combinations.
 #include "settings/actions.h"
 
+#include <iterator>
+
 using namespace platform;
 
 namespace {
@@ -37,8 +39,8 @@ bool spells(const char* begin, const char* end, const char* name) {
     return begin == end && !*name;
 }
 
-unsigned valueOf(const Name* names, int count, const char* begin, const char* end) {
-    for (int i = 0; i < count; ++i)
+unsigned valueOf(const Name* names, std::size_t count, const char* begin, const char* end) {
+    for (std::size_t i = 0; i < count; ++i)
         if (spells(begin, end, names[i].text)) return names[i].value;
     return 0;
 }
@@ -56,7 +58,7 @@ unsigned keyNamed(const char* begin, const char* end) {
         }
         return n <= 24 ? static_cast<unsigned>(VK_F1) + n - 1 : 0u;
     }
-    return valueOf(kKeys, sizeof kKeys / sizeof kKeys[0], begin, end);
+    return valueOf(kKeys, std::size(kKeys), begin, end);
 }
 
 void trim(const char** begin, const char** end) {
@@ -97,7 +99,7 @@ bool parseKeyCombination(const char* text, KeyCombination* combination) {
         trim(&name, &nameEnd);
         if (name == nameEnd) return false;  // "+X", "Win+", "Win++X"
         const unsigned modifier =
-            valueOf(kModifiers, sizeof kModifiers / sizeof kModifiers[0], name, nameEnd);
+            valueOf(kModifiers, std::size(kModifiers), name, nameEnd);
         if (modifier) {
             if (modifiers & modifier) return false;
             modifiers |= modifier;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/desktop.h"
-#include "platform/text_buffer.h"
+#include "settings/text_buffer.h"
 
 // As RegisterHotKey takes it: MOD_* modifiers (never MOD_NOREPEAT) and a virtual key.
 struct KeyCombination {

@@ -23,3 +23,8 @@ void toggleSetting(int& flag) {
     flag = flag ? 0 : 1;
     saveSettings();
 }
+
+void resetSettingsState() {
+    settings = Settings{};
+    keyLines = KeyLines{};
+}

@@ -80,6 +80,10 @@ constexpr int kSaveRetries = 40;              // ten seconds
 // WM_TIMER of kSaveRetryTimer.
 platform::LResult onSaveTimer();
 
+// Back to what a new process starts with (for the tests): the record, and the file's retries.
+void resetSettingsState();
+void resetSettingsFileState();
+
 // ---- The file format, over text and streams, without touching the disk's location ----
 
 // Applies one piece as read from the file (trailing newline allowed); other text is ignored.

@@ -6,7 +6,7 @@
 
 #include "platform/desktop.h"
 #include "platform/session.h"
-#include "platform/text_buffer.h"
+#include "settings/text_buffer.h"
 #include "settings/settings.h"
 
 namespace {
@@ -290,3 +290,5 @@ platform::LResult onSaveTimer() {
         platform::KillTimer(platform::mainWindow, kSaveRetryTimer);
     return 0;
 }
+
+void resetSettingsFileState() { saveRetriesLeft = 0; }

@@ -1,11 +1,9 @@
 // Builds the menu tree once at start-up; only the check marks change afterwards.
 #include "tray/menus.h"
 
-#include "platform/text_buffer.h"
+#include "settings/text_buffer.h"
 
 using namespace platform;
-
-const int kStepSizes[10] = {1, 2, 3, 5, 10, 20, 30, 40, 50, 60};
 
 MenuHandle mainMenu = nullptr;
 MenuHandle stepMenu = nullptr;
@@ -26,7 +24,7 @@ void appendPopup(MenuHandle parent, MenuHandle child, const char* label) {
 
 void buildMenus() {
     stepMenu = CreatePopupMenu();
-    for (unsigned i = 0; i < 10; ++i) {
+    for (unsigned i = 0; i < std::size(kStepSizes); ++i) {
         char label[16];
         TextBuffer(label, sizeof label) << kStepSizes[i] << " px";
         AppendMenuA(stepMenu, MF_STRING, kCommandStep1 + i, label);
@@ -55,10 +53,12 @@ void buildMenus() {
 }
 
 void refreshMenuChecks() {
-    for (unsigned i = 0; i < 10; ++i)
+    for (unsigned i = 0; i < std::size(kStepSizes); ++i)
         check(stepMenu, kCommandStep1 + i, settings.stepsize == kStepSizes[i]);
 
     // By command, which Windows finds in whichever submenu holds it.
     for (const SettingRow& row : kSettingRows)
         if (row.command) check(mainMenu, row.command, settings.*row.field != 0);
 }
+
+void resetMenusState() { mainMenu = stepMenu = settingsMenu = mouseMenu = nullptr; }

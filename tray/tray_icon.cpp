@@ -7,7 +7,7 @@
 #include "control/mouse_hook.h"
 #include "control/window_actions.h"
 #include "platform/session.h"
-#include "platform/text_buffer.h"
+#include "settings/text_buffer.h"
 #include "resources/version.h"
 #include "settings/settings.h"
 #include "tray/menus.h"
@@ -15,7 +15,6 @@
 using namespace platform;
 
 unsigned taskbarCreatedMessage = 0;
-IconHandle trayIconImage = nullptr;
 
 namespace {
 
@@ -44,21 +43,27 @@ const char kAboutCredit[] = "Written by the Tabrin developers.";
 const char kExitCaption[] = "Quit Confirmation";
 const char kExitText[] = "Do you really want to Exit TabrIN?";
 
-// While the menu and its command run: the window the user was working in, and the one in front
-// when the icon's message came.
-WindowHandle foregroundBeforeMenu = kNoWindow;
-WindowHandle foregroundAtClick = kNoWindow;
-int iconRetriesLeft = 0;
+// What the icon and its menu remember between messages.
+struct TrayState {
+    // The icon's image at the system's small-icon size, loaded anew each time the icon is added.
+    IconHandle trayIconImage = nullptr;
+    // While the menu and its command run: the window the user was working in, and the one in
+    // front when the icon's message came.
+    WindowHandle foregroundBeforeMenu = kNoWindow;
+    WindowHandle foregroundAtClick = kNoWindow;
+    int iconRetriesLeft = 0;
+};
+TrayState tray;
 
 NotifyIconData iconData() {
     NotifyIconData data;
     std::memset(&data, 0, sizeof data);
-    data.cbSize = 88;
+    data.cbSize = kNotifyIconDataV1Size;
     data.hWnd = mainWindow;
     data.uID = kTrayIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = kTrayCallbackMessage;
-    data.hIcon = trayIconImage;
+    data.hIcon = tray.trayIconImage;
     std::strcpy(data.szTip, "TabrIN");
     return data;
 }
@@ -103,9 +108,9 @@ WindowHandle usersWindow() {
 // the user's window gets the foreground back.
 void giveForegroundBack() {
     const WindowHandle now = GetForegroundWindow();
-    if ((now == kNoWindow || now == foregroundAtClick || isTabrins(now)) &&
-        IsWindow(foregroundBeforeMenu))
-        SetForegroundWindow(foregroundBeforeMenu);
+    if ((now == kNoWindow || now == tray.foregroundAtClick || isTabrins(now)) &&
+        IsWindow(tray.foregroundBeforeMenu))
+        SetForegroundWindow(tray.foregroundBeforeMenu);
 }
 
 // Per-monitor aware, GetSystemMetrics answers for the scale at sign-in; the icon wants today's.
@@ -172,14 +177,15 @@ void addTrayIcon() {
     // Windows keeps the message from an elevated Tabrin, which would then lose its icon for good.
     ChangeWindowMessageFilterEx(mainWindow, taskbarCreatedMessage, MSGFLT_ALLOW, nullptr);
     // The display scale may have changed since the last time: the image is loaded at today's size.
-    const IconHandle previous = trayIconImage;
-    trayIconImage = LoadImageA(instance, kTrayIconResource, IMAGE_ICON, smallIconSize(SM_CXSMICON),
-                               smallIconSize(SM_CYSMICON), LR_DEFAULTCOLOR);
+    const IconHandle previous = tray.trayIconImage;
+    tray.trayIconImage = LoadImageA(instance, kTrayIconResource, IMAGE_ICON,
+                                    smallIconSize(SM_CXSMICON), smallIconSize(SM_CYSMICON),
+                                    LR_DEFAULTCOLOR);
     if (putIconIn()) {
         KillTimer(mainWindow, kIconRetryTimer);
     } else {
         // The shell is busy (at logon, typically): without the icon there is no way to Exit.
-        iconRetriesLeft = kIconRetries;
+        tray.iconRetriesLeft = kIconRetries;
         SetTimer(mainWindow, kIconRetryTimer, kIconRetryInterval, nullptr);
     }
     if (previous) DestroyIcon(previous);
@@ -192,7 +198,7 @@ void removeTrayIcon() {
 }
 
 LResult onTrayTimer(WParam id) {
-    if (id == kIconRetryTimer && (putIconIn() || --iconRetriesLeft <= 0))
+    if (id == kIconRetryTimer && (putIconIn() || --tray.iconRetriesLeft <= 0))
         KillTimer(mainWindow, kIconRetryTimer);
     return 0;
 }
@@ -207,8 +213,8 @@ LResult onTrayMessage(WParam wParam, LParam lParam) {
         return DefWindowProcA(mainWindow, kTrayCallbackMessage, wParam, lParam);
     if (wParam != kTrayIconId) return 0;
 
-    foregroundAtClick = GetForegroundWindow();
-    foregroundBeforeMenu = usersWindow();
+    tray.foregroundAtClick = GetForegroundWindow();
+    tray.foregroundBeforeMenu = usersWindow();
     // Without this the menu would not close when the user clicks elsewhere; "Persistent PopUp"
     // skips it on purpose.
     if (!settings.persistentmenu) SetForegroundWindow(mainWindow);
@@ -221,7 +227,7 @@ LResult onTrayMessage(WParam wParam, LParam lParam) {
     PostMessageA(mainWindow, WM_NULL, 0, 0);
     giveForegroundBack();
     runMenuCommand(static_cast<unsigned>(command));
-    foregroundBeforeMenu = foregroundAtClick = kNoWindow;
+    tray.foregroundBeforeMenu = tray.foregroundAtClick = kNoWindow;
     return 0;
 }
 
@@ -245,4 +251,9 @@ void runMenuCommand(unsigned identifier) {
         }
     }
     refreshMenuChecks();
+}
+
+void resetTrayIconState() {
+    taskbarCreatedMessage = 0;
+    tray = TrayState{};
 }

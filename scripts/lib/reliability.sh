@@ -24,7 +24,7 @@ reliability_ensure_clang() {
             clang-14 libclang-rt-14-dev >&2
 }
 
-# The reader's own sources plus the target; session.cpp only for the instance handle.
+# The reader's own sources plus the target, which stands in for the platform.
 build_settings_fuzzer() {
     reliability_ensure_clang || return 1
     mkdir -p "$FUZZ_BUILD"
@@ -32,7 +32,7 @@ build_settings_fuzzer() {
     "$FUZZ_CXX" -std=c++17 -g -O1 -Wall -Wextra -I"$root" \
         -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
         "$root/tests/fuzz/settings_fuzz.cpp" "$root/settings/settings_file.cpp" \
-        "$root/settings/settings.cpp" "$root/settings/actions.cpp" "$root/platform/session.cpp" \
+        "$root/settings/settings.cpp" "$root/settings/actions.cpp" \
         -o "$FUZZ_BINARY.tmp" && mv "$FUZZ_BINARY.tmp" "$FUZZ_BINARY"
 }
 

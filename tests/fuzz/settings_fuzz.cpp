@@ -13,6 +13,8 @@
 
 // settings_file.cpp also locates, opens and replaces the real file; the fuzzer never goes there.
 namespace platform {
+InstanceHandle instance = nullptr;  // the shell's handles, which the save's retry timer names
+WindowHandle mainWindow = nullptr;
 char* GetModuleFileNameUtf8(InstanceHandle) { return nullptr; }
 std::FILE* OpenFileUtf8(const char*, const char*) { return nullptr; }
 std::uint32_t GetFileAttributesUtf8(const char*) { return INVALID_FILE_ATTRIBUTES; }

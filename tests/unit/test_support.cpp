@@ -7,33 +7,25 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "app/shell.h"
 #include "control/hotkeys.h"
 #include "control/mouse_hook.h"
 #include "control/taskbar.h"
 #include "control/window_actions.h"
-#include "platform/session.h"
 #include "settings/settings.h"
 #include "tray/menus.h"
 #include "tray/tray_icon.h"
 
 void resetTabrinState() {
-    settings = Settings{};
-    keyLines = KeyLines{};
-    platform::instance = nullptr;
-    platform::mainWindow = nullptr;
-    currentWorkArea = platform::Rect{0, 0, 0, 0};
-    savedWorkArea = platform::Rect{0, 0, 0, 0};
-    workAreaRestorePending = false;
-    stretchedCount = 0;
-    otherMonitorCount = 0;
-    hiddenTaskbarCount = 0;
-    lastRequest = WindowRequest{};
-    mouseHook = nullptr;
-    gestureState = GestureState{};
-    mainMenu = stepMenu = settingsMenu = mouseMenu = nullptr;
-    taskbarCreatedMessage = 0;
-    trayIconImage = nullptr;
-    hotkeyState = HotkeyState{};
+    resetShellState();
+    resetSettingsState();
+    resetSettingsFileState();
+    resetWindowActionsState();
+    resetHotkeysState();
+    resetMouseHookState();
+    resetTaskbarState();
+    resetMenusState();
+    resetTrayIconState();
 }
 
 TempFolder::TempFolder() {

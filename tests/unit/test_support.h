@@ -3,7 +3,7 @@
 
 #include <string>
 
-// Puts every process-wide record of Tabrin back to what a new process starts with.
+// Puts every module of Tabrin back to what a new process starts with.
 void resetTabrinState();
 
 // A folder of its own under /tmp, removed with everything in it at the end of the test.
