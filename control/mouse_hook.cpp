@@ -3,7 +3,7 @@
 // and take no lock.
 #include "control/mouse_hook.h"
 
-#include <iterator>
+#include <type_traits>
 
 #include "control/window_actions.h"
 #include "platform/session.h"
@@ -17,7 +17,7 @@ namespace {
 
 // The buttons a gesture may withhold, as virtual keys: left, right, middle, X1, X2.
 constexpr int kButtonKeys[] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON, VK_XBUTTON1, VK_XBUTTON2};
-constexpr int kButtonCount = static_cast<int>(std::size(kButtonKeys));
+constexpr int kButtonCount = static_cast<int>(std::extent_v<decltype(kButtonKeys)>);
 
 // What the hook and the raw-input handler remember between events.
 struct GestureState {

@@ -105,12 +105,17 @@ void applyOtherAreas(bool whole) {
     }
 }
 
+// The primary display's size in pixels.
+void screenSize(int* cx, int* cy) {
+    const ScopedDC screen(GetDesktopWindow());
+    *cx = GetDeviceCaps(screen.get(), HORZRES);
+    *cy = GetDeviceCaps(screen.get(), VERTRES);
+}
+
 void toggle() {
     WindowHandle taskbar = FindWindowA("Shell_TrayWnd", nullptr);
-    DeviceContext screen = GetDC(GetDesktopWindow());
-    const int cx = GetDeviceCaps(screen, HORZRES);
-    const int cy = GetDeviceCaps(screen, VERTRES);
-    ReleaseDC(GetDesktopWindow(), screen);
+    int cx = 0, cy = 0;
+    screenSize(&cx, &cy);
 
     if (IsWindowVisible(taskbar)) {
         ShowWindowAsync(taskbar, SW_HIDE);  // never wait on the shell

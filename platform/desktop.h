@@ -5,8 +5,10 @@
 #error "include platform/desktop.h before <windows.h>: its constants carry the same names as the Win32 macros"
 #endif
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 namespace platform {
 
@@ -24,6 +26,40 @@ using MonitorHandle = struct MonitorTag*;
 using FileHandle = struct FileTag*;
 
 constexpr WindowHandle kNoWindow = nullptr;
+
+// Memory from malloc, given back to free() when its one owner goes: what std::unique_ptr with a
+// free deleter does, but <memory> does not compile in the MSVC-mode check over Wine's headers.
+template <typename T>
+class Owned {
+public:
+    Owned(std::nullptr_t = nullptr) {}
+    explicit Owned(T* memory) : memory_(memory) {}
+    Owned(Owned&& other) noexcept : memory_(other.release()) {}
+    Owned& operator=(Owned&& other) noexcept {
+        reset(other.release());
+        return *this;
+    }
+    ~Owned() { std::free(memory_); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+
+    T* get() const { return memory_; }
+    explicit operator bool() const { return memory_ != nullptr; }
+    T* release() {
+        T* memory = memory_;
+        memory_ = nullptr;
+        return memory;
+    }
+    void reset(T* memory = nullptr) {
+        std::free(memory_);
+        memory_ = memory;
+    }
+
+private:
+    T* memory_ = nullptr;
+};
+// A UTF-8 string of the platform's making (a path); null when there was none to be had.
+using Utf8String = Owned<char>;
 
 using WParam = std::uintptr_t;
 using LParam = std::intptr_t;
@@ -293,6 +329,7 @@ constexpr unsigned MB_TOPMOST = 0x00040000;
 
 // Process
 constexpr std::uint32_t MUTEX_ALL_ACCESS = 0x1F0001;
+constexpr std::uint32_t ERROR_SUCCESS = 0;
 constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
 constexpr std::uint32_t ERROR_PATH_NOT_FOUND = 3;
 constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
@@ -439,14 +476,16 @@ bool WriteFile(FileHandle file, const void* buffer, std::uint32_t count, std::ui
                void* overlapped);
 bool FlushFileBuffers(FileHandle file);
 bool CloseHandle(FileHandle file);
-bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char* backup,
-                     std::uint32_t flags, void* exclude, void* reserved);
-bool MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags);
-bool DeleteFileUtf8(const char* path);
+// These three return ERROR_SUCCESS or the error, which the caller needs to know whether the old
+// file is already gone: GetLastError afterwards could be another call's.
+std::uint32_t ReplaceFileUtf8(const char* replaced, const char* replacement, const char* backup,
+                              std::uint32_t flags, void* exclude, void* reserved);
+std::uint32_t MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags);
+std::uint32_t DeleteFileUtf8(const char* path);
 
 // The executable's full path in UTF-8, whole whatever its length (GetModuleFileNameW underneath,
-// so folders the ANSI code page cannot spell survive). Returns a malloc'd string or null.
-char* GetModuleFileNameUtf8(InstanceHandle instance);
+// so folders the ANSI code page cannot spell survive).
+Utf8String GetModuleFileNameUtf8(InstanceHandle instance);
 // fopen for a UTF-8 path (_wfopen underneath on Windows); modes as fopen's, "t" allowed.
 std::FILE* OpenFileUtf8(const char* path, const char* mode);
 
@@ -466,5 +505,44 @@ bool SendNotifyMessageA(WindowHandle window, unsigned message, WParam wParam, LP
 bool PostMessageA(WindowHandle window, unsigned message, WParam wParam, LParam lParam);
 bool IsWindow(WindowHandle window);
 void PostQuitMessage(int exitCode);
+
+// ---- Ownership ---------------------------------------------------------------------------------
+
+// A window's device context from GetDC, given back with ReleaseDC at the end of the scope.
+class ScopedDC {
+public:
+    explicit ScopedDC(WindowHandle window) : window_(window), dc_(GetDC(window)) {}
+    ~ScopedDC() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    ScopedDC(const ScopedDC&) = delete;
+    ScopedDC& operator=(const ScopedDC&) = delete;
+    DeviceContext get() const { return dc_; }
+
+private:
+    WindowHandle window_;
+    DeviceContext dc_;
+};
+
+// A file handle, closed at the end of the scope unless close() was asked first: a write that
+// Windows finished late can still fail there, and a save must know.
+class ScopedFile {
+public:
+    explicit ScopedFile(FileHandle file) : file_(file) {}
+    ~ScopedFile() { close(); }
+    ScopedFile(const ScopedFile&) = delete;
+    ScopedFile& operator=(const ScopedFile&) = delete;
+    FileHandle get() const { return file_; }
+    bool valid() const { return file_ != INVALID_HANDLE_VALUE; }
+    bool close() {
+        if (!valid()) return false;
+        const bool closed = CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+        return closed;
+    }
+
+private:
+    FileHandle file_;
+};
 
 }  // namespace platform

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
+#include <type_traits>
 
 // Our constants carry the Win32 names, which <windows.h> turns into macros: take their values
 // here, then check each against the system's own once the header is in.
@@ -23,7 +23,8 @@
     X(MF_UNCHECKED) X(MF_CHECKED) X(MF_POPUP) X(MF_SEPARATOR) X(TPM_RIGHTALIGN)              \
     X(TPM_BOTTOMALIGN) X(TPM_NONOTIFY) X(TPM_RETURNCMD) X(MB_OK) X(MB_YESNO)                 \
     X(MB_ICONQUESTION) X(MB_SETFOREGROUND) X(MB_TOPMOST) X(MUTEX_ALL_ACCESS)                 \
-    X(ERROR_ALREADY_EXISTS) X(COLOR_BACKGROUND) X(WM_SETTINGCHANGE) X(WM_DISPLAYCHANGE)        \
+    X(ERROR_ALREADY_EXISTS) X(ERROR_SUCCESS) X(COLOR_BACKGROUND) X(WM_SETTINGCHANGE)          \
+    X(WM_DISPLAYCHANGE)                                                                      \
     X(MOD_NOREPEAT) X(DWMWA_CLOAKED) X(S_OK) X(WM_NULL) X(WM_TIMER) X(NIM_MODIFY)              \
     X(MSGFLT_ALLOW) X(ERROR_FILE_NOT_FOUND) X(ERROR_PATH_NOT_FOUND) X(ERROR_ACCESS_DENIED)   \
     X(ERROR_FILE_EXISTS) X(ERROR_DISK_FULL) X(ERROR_UNABLE_TO_MOVE_REPLACEMENT)              \
@@ -58,7 +59,7 @@ constexpr long long kSystemValues[] = {TABRIN_CONSTANTS(TABRIN_SYSTEM)};
 
 // The position in TABRIN_CONSTANTS of the first constant that differs, or -1.
 constexpr int firstDifference(int i = 0) {
-    return i == static_cast<int>(std::size(kOurValues)) ? -1
+    return i == static_cast<int>(std::extent_v<decltype(kOurValues)>) ? -1
            : kOurValues[i] != kSystemValues[i]                            ? i
                                                                            : firstDifference(i + 1);
 }
@@ -171,16 +172,23 @@ Function user32Function(const char* name) {
         reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleA("user32.dll"), name)));
 }
 
-wchar_t* widen(const char* utf8) {
+using WideString = Owned<wchar_t>;
+
+// UTF-8 to UTF-16 for the W functions; null, with the reason in GetLastError, on failure.
+WideString widen(const char* utf8) {
     const int count = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
     if (count <= 0) return nullptr;
-    wchar_t* wide = static_cast<wchar_t*>(std::malloc(sizeof(wchar_t) * count));
-    if (wide && MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, count) != count) {
-        std::free(wide);
+    WideString wide(static_cast<wchar_t*>(std::malloc(sizeof(wchar_t) * count)));
+    if (!wide) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
+    if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.get(), count) != count) return nullptr;
     return wide;
 }
+
+// What a call taking the path reports: ERROR_SUCCESS, or its error.
+std::uint32_t outcome(BOOL succeeded) { return succeeded ? ERROR_SUCCESS : ::GetLastError(); }
 
 }  // namespace
 
@@ -308,7 +316,7 @@ unsigned SendInput(unsigned count, const Input* inputs, int) {
     // INPUT is a union sized for its mouse member: copy each record into a whole one, and send
     // them in one call so that nothing comes between them.
     INPUT native[4];
-    if (count > std::size(native)) return 0;
+    if (count > std::extent_v<decltype(native)>) return 0;
     for (unsigned i = 0; i < count; ++i) {
         std::memset(&native[i], 0, sizeof native[i]);
         native[i].type = inputs[i].type;
@@ -453,55 +461,40 @@ CursorHandle LoadCursorA(InstanceHandle instance, int resource) {
         ::LoadCursorA(toHinstance(instance), MAKEINTRESOURCEA(resource)));
 }
 
-char* GetModuleFileNameUtf8(InstanceHandle instance) {
+Utf8String GetModuleFileNameUtf8(InstanceHandle instance) {
     // Long paths exceed MAX_PATH; grow until the whole path fits.
     DWORD capacity = MAX_PATH;
-    wchar_t* wide = nullptr;
+    WideString wide;
     for (;;) {
-        wchar_t* grown = static_cast<wchar_t*>(std::realloc(wide, sizeof(wchar_t) * capacity));
-        if (!grown) {
-            std::free(wide);
-            return nullptr;
-        }
-        wide = grown;
-        const DWORD length = ::GetModuleFileNameW(toHinstance(instance), wide, capacity);
-        if (length == 0) {
-            std::free(wide);
-            return nullptr;
-        }
+        wide.reset(static_cast<wchar_t*>(std::malloc(sizeof(wchar_t) * capacity)));
+        if (!wide) return nullptr;
+        const DWORD length = ::GetModuleFileNameW(toHinstance(instance), wide.get(), capacity);
+        if (length == 0) return nullptr;
         if (length < capacity) break;
-        if (capacity >= 0x10000) {  // beyond any path Windows can hold
-            std::free(wide);
-            return nullptr;
-        }
+        if (capacity >= 0x10000) return nullptr;  // beyond any path Windows can hold
         capacity *= 2;
     }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    char* utf8 = size > 0 ? static_cast<char*>(std::malloc(size)) : nullptr;
-    if (utf8 && WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, size, nullptr, nullptr) != size) {
-        std::free(utf8);
-        utf8 = nullptr;
-    }
-    std::free(wide);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.get(), -1, nullptr, 0, nullptr, nullptr);
+    Utf8String utf8(size > 0 ? static_cast<char*>(std::malloc(size)) : nullptr);
+    if (utf8 &&
+        WideCharToMultiByte(CP_UTF8, 0, wide.get(), -1, utf8.get(), size, nullptr, nullptr) != size)
+        return nullptr;
     return utf8;
 }
 
 std::uint32_t GetFileAttributesUtf8(const char* path) {
-    wchar_t* wide = widen(path);
-    const DWORD attributes = wide ? ::GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
-    std::free(wide);
-    return attributes;
+    const WideString wide = widen(path);
+    return wide ? ::GetFileAttributesW(wide.get()) : INVALID_FILE_ATTRIBUTES;
 }
 
 FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t share,
                           void* security, std::uint32_t disposition, std::uint32_t flagsAndAttributes,
                           FileHandle templateFile) {
-    wchar_t* wide = widen(path);
-    HANDLE file = wide ? ::CreateFileW(wide, access, share,
+    const WideString wide = widen(path);
+    HANDLE file = wide ? ::CreateFileW(wide.get(), access, share,
                                        static_cast<SECURITY_ATTRIBUTES*>(security), disposition,
                                        flagsAndAttributes, toHandle(templateFile))
                        : INVALID_HANDLE_VALUE;
-    std::free(wide);
     return reinterpret_cast<FileHandle>(file);
 }
 
@@ -518,46 +511,33 @@ bool FlushFileBuffers(FileHandle file) { return ::FlushFileBuffers(toHandle(file
 
 bool CloseHandle(FileHandle file) { return ::CloseHandle(toHandle(file)) != FALSE; }
 
-bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char* backup,
-                     std::uint32_t flags, void* exclude, void* reserved) {
-    wchar_t* wideReplaced = widen(replaced);
-    wchar_t* wideReplacement = widen(replacement);
-    wchar_t* wideBackup = backup ? widen(backup) : nullptr;
-    const bool ok = wideReplaced && wideReplacement && (!backup || wideBackup) &&
-                    ::ReplaceFileW(wideReplaced, wideReplacement, wideBackup, flags, exclude,
-                                   reserved) != FALSE;
-    // The caller reads GetLastError to learn whether the old file is already gone.
-    const DWORD error = ::GetLastError();
-    std::free(wideReplaced);
-    std::free(wideReplacement);
-    std::free(wideBackup);
-    ::SetLastError(error);
-    return ok;
+std::uint32_t ReplaceFileUtf8(const char* replaced, const char* replacement, const char* backup,
+                              std::uint32_t flags, void* exclude, void* reserved) {
+    const WideString wideReplaced = widen(replaced);
+    const WideString wideReplacement = wideReplaced ? widen(replacement) : nullptr;
+    const WideString wideBackup = backup && wideReplacement ? widen(backup) : nullptr;
+    if (!wideReplacement || (backup && !wideBackup)) return ::GetLastError();
+    return outcome(::ReplaceFileW(wideReplaced.get(), wideReplacement.get(), wideBackup.get(),
+                                  flags, exclude, reserved));
 }
 
-bool MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags) {
-    wchar_t* wideExisting = widen(existing);
-    wchar_t* wideNew = widen(newName);
-    const bool ok = wideExisting && wideNew && ::MoveFileExW(wideExisting, wideNew, flags) != FALSE;
-    std::free(wideExisting);
-    std::free(wideNew);
-    return ok;
+std::uint32_t MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags) {
+    const WideString wideExisting = widen(existing);
+    const WideString wideNew = wideExisting ? widen(newName) : nullptr;
+    if (!wideNew) return ::GetLastError();
+    return outcome(::MoveFileExW(wideExisting.get(), wideNew.get(), flags));
 }
 
-bool DeleteFileUtf8(const char* path) {
-    wchar_t* wide = widen(path);
-    const bool ok = wide && ::DeleteFileW(wide) != FALSE;
-    std::free(wide);
-    return ok;
+std::uint32_t DeleteFileUtf8(const char* path) {
+    const WideString wide = widen(path);
+    if (!wide) return ::GetLastError();
+    return outcome(::DeleteFileW(wide.get()));
 }
 
 std::FILE* OpenFileUtf8(const char* path, const char* mode) {
-    wchar_t* widePath = widen(path);
-    wchar_t* wideMode = widen(mode);
-    std::FILE* file = widePath && wideMode ? ::_wfopen(widePath, wideMode) : nullptr;
-    std::free(widePath);
-    std::free(wideMode);
-    return file;
+    const WideString widePath = widen(path);
+    const WideString wideMode = widen(mode);
+    return widePath && wideMode ? ::_wfopen(widePath.get(), wideMode.get()) : nullptr;
 }
 
 unsigned short RegisterClassA(const WindowClass* windowClass) {

@@ -1,8 +1,6 @@
 // The table of the ten actions, and reading and naming their key combinations.
 #include "settings/actions.h"
 
-#include <iterator>
-
 using namespace platform;
 
 namespace {
@@ -39,9 +37,10 @@ bool spells(const char* begin, const char* end, const char* name) {
     return begin == end && !*name;
 }
 
-unsigned valueOf(const Name* names, std::size_t count, const char* begin, const char* end) {
-    for (std::size_t i = 0; i < count; ++i)
-        if (spells(begin, end, names[i].text)) return names[i].value;
+template <typename Names>
+unsigned valueOf(const Names& names, const char* begin, const char* end) {
+    for (const Name& name : names)
+        if (spells(begin, end, name.text)) return name.value;
     return 0;
 }
 
@@ -58,7 +57,7 @@ unsigned keyNamed(const char* begin, const char* end) {
         }
         return n <= 24 ? static_cast<unsigned>(VK_F1) + n - 1 : 0u;
     }
-    return valueOf(kKeys, std::size(kKeys), begin, end);
+    return valueOf(kKeys, begin, end);
 }
 
 void trim(const char** begin, const char** end) {
@@ -98,8 +97,7 @@ bool parseKeyCombination(const char* text, KeyCombination* combination) {
         const char* nameEnd = partEnd;
         trim(&name, &nameEnd);
         if (name == nameEnd) return false;  // "+X", "Win+", "Win++X"
-        const unsigned modifier =
-            valueOf(kModifiers, std::size(kModifiers), name, nameEnd);
+        const unsigned modifier = valueOf(kModifiers, name, nameEnd);
         if (modifier) {
             if (modifiers & modifier) return false;
             modifiers |= modifier;

@@ -66,8 +66,8 @@ extern const SettingRow kSettingRows[kSettingCount];
 void setStepSize(int n);
 void toggleSetting(int& flag);
 
-// Full path of tabrin.ini beside the executable; malloc'd, null if the path cannot be had.
-char* settingsFilePath();
+// Full path of tabrin.ini beside the executable; null if the path cannot be had.
+platform::Utf8String settingsFilePath();
 void loadSettings();
 void saveSettings();
 
@@ -95,5 +95,5 @@ void readSettings(Settings& record, KeyLines& lines, std::FILE* file);
 // when cut short.
 std::size_t formatSettings(const Settings& record, const KeyLines& lines, char* buffer,
                            std::size_t capacity);
-// Path of tabrin.ini for a given executable path; malloc'd.
-char* settingsPathFor(const char* executablePath);
+// Path of tabrin.ini for a given executable path.
+platform::Utf8String settingsPathFor(const char* executablePath);

@@ -126,7 +126,7 @@ std::size_t formatSettings(const Settings& record, const KeyLines& lines, char* 
     return text.length();
 }
 
-char* settingsPathFor(const char* executablePath) {
+platform::Utf8String settingsPathFor(const char* executablePath) {
     const std::size_t length = std::strlen(executablePath);
     std::size_t keep = length;  // no separator: the path is used whole
     char separator = '\\';
@@ -138,31 +138,29 @@ char* settingsPathFor(const char* executablePath) {
         }
     }
     const std::size_t size = keep + 1 + sizeof kFileName;
-    char* path = static_cast<char*>(std::malloc(size));
+    platform::Utf8String path(static_cast<char*>(std::malloc(size)));
     if (!path) return nullptr;
-    std::memcpy(path, executablePath, keep);
-    path[keep] = separator;
-    std::memcpy(path + keep + 1, kFileName, sizeof kFileName);
+    std::memcpy(path.get(), executablePath, keep);
+    path.get()[keep] = separator;
+    std::memcpy(path.get() + keep + 1, kFileName, sizeof kFileName);
     return path;
 }
 
-char* settingsFilePath() {
-    char* executable = platform::GetModuleFileNameUtf8(platform::instance);
-    if (!executable) return nullptr;
-    char* path = settingsPathFor(executable);
-    std::free(executable);
-    return path;
+platform::Utf8String settingsFilePath() {
+    const platform::Utf8String executable = platform::GetModuleFileNameUtf8(platform::instance);
+    return executable ? settingsPathFor(executable.get()) : nullptr;
 }
 
 namespace {
 
-// tabrin.ini.tmp beside the file; malloc'd.
-char* temporaryPathFor(const char* path) {
+// tabrin.ini.tmp beside the file.
+platform::Utf8String temporaryPathFor(const char* path) {
     const std::size_t length = std::strlen(path);
-    char* temporary = static_cast<char*>(std::malloc(length + sizeof kTemporarySuffix));
+    platform::Utf8String temporary(
+        static_cast<char*>(std::malloc(length + sizeof kTemporarySuffix)));
     if (!temporary) return nullptr;
-    std::memcpy(temporary, path, length);
-    std::memcpy(temporary + length, kTemporarySuffix, sizeof kTemporarySuffix);
+    std::memcpy(temporary.get(), path, length);
+    std::memcpy(temporary.get() + length, kTemporarySuffix, sizeof kTemporarySuffix);
     return temporary;
 }
 
@@ -170,18 +168,16 @@ char* temporaryPathFor(const char* path) {
 
 void loadSettings() {
     using namespace platform;
-    char* path = settingsFilePath();
+    const Utf8String path = settingsFilePath();
     if (!path) return;
     // Bytes as they are: text mode would end the file at a stray Ctrl+Z. A CR before the
     // newline stays on the value, where the number's conversion stops anyway.
-    std::FILE* file = OpenFileUtf8(path, "rb");
+    std::FILE* file = OpenFileUtf8(path.get(), "rb");
     // No file, but a save that could not put its new file in place left it under this name.
-    if (!file && GetFileAttributesUtf8(path) == INVALID_FILE_ATTRIBUTES) {
-        char* temporary = temporaryPathFor(path);
-        if (temporary) file = OpenFileUtf8(temporary, "rb");
-        std::free(temporary);
+    if (!file && GetFileAttributesUtf8(path.get()) == INVALID_FILE_ATTRIBUTES) {
+        const Utf8String temporary = temporaryPathFor(path.get());
+        if (temporary) file = OpenFileUtf8(temporary.get(), "rb");
     }
-    std::free(path);
     if (!file) return;
     readSettings(settings, keyLines, file);
     std::fclose(file);
@@ -212,8 +208,8 @@ Save replaceWhole(const char* path, const char* temporary, const char* bytes, st
     // The temporary file is the only whole copy left by a save that could not finish: it goes
     // into place first, so that nothing below can lose it.
     if (attributes == INVALID_FILE_ATTRIBUTES && isFile(temporary)) {
-        if (!MoveFileExUtf8(temporary, path, moveFlags))
-            return isMomentary(GetLastError()) ? Save::Busy : Save::Failed;
+        const std::uint32_t error = MoveFileExUtf8(temporary, path, moveFlags);
+        if (error != ERROR_SUCCESS) return isMomentary(error) ? Save::Busy : Save::Failed;
         attributes = GetFileAttributesUtf8(path);
     }
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
@@ -225,26 +221,30 @@ Save replaceWhole(const char* path, const char* temporary, const char* bytes, st
         exists ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
 
     DeleteFileUtf8(temporary);  // left behind by a crash in the middle of a save
-    FileHandle file = CreateFileUtf8(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     marks ? marks : FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return Save::Failed;
+    ScopedFile file(CreateFileUtf8(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   marks ? marks : FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return Save::Failed;
     std::uint32_t written = 0;
     // Flushed before the rename: otherwise a power cut can leave the new name on empty blocks.
-    bool saved = WriteFile(file, bytes, count, &written, nullptr) && written == count &&
-                 FlushFileBuffers(file);
-    saved = CloseHandle(file) && saved;
-    if (saved && (exists ? ReplaceFileUtf8(path, temporary, nullptr,
-                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                         : MoveFileExUtf8(temporary, path, moveFlags)))
-        return Save::Done;
-
-    const std::uint32_t error = saved ? GetLastError() : 0;
+    bool saved = WriteFile(file.get(), bytes, count, &written, nullptr) && written == count &&
+                 FlushFileBuffers(file.get());
+    saved = file.close() && saved;
+    if (!saved) {
+        DeleteFileUtf8(temporary);
+        return Save::Failed;
+    }
+    const std::uint32_t error =
+        exists ? ReplaceFileUtf8(path, temporary, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                 nullptr, nullptr)
+               : MoveFileExUtf8(temporary, path, moveFlags);
+    if (error == ERROR_SUCCESS) return Save::Done;
     // The old file is already gone (deleted meanwhile, or moved away by ReplaceFile before it
     // failed): the new one stands whole under the temporary name, and stays there if it cannot
     // be moved in either.
     if (exists && (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
                    error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 || error == ERROR_FILE_NOT_FOUND))
-        return MoveFileExUtf8(temporary, path, moveFlags) ? Save::Done : Save::Busy;
+        return MoveFileExUtf8(temporary, path, moveFlags) == ERROR_SUCCESS ? Save::Done
+                                                                             : Save::Busy;
     DeleteFileUtf8(temporary);
     return isMomentary(error) ? Save::Busy : Save::Failed;
 }
@@ -261,13 +261,9 @@ Save writeSettingsFile() {
         bytes[count++] = *c;
     }
 
-    char* path = settingsFilePath();
-    if (!path) return Save::Failed;
-    char* temporary = temporaryPathFor(path);
-    const Save outcome = temporary ? replaceWhole(path, temporary, bytes, count) : Save::Failed;
-    std::free(temporary);
-    std::free(path);
-    return outcome;
+    const platform::Utf8String path = settingsFilePath();
+    const platform::Utf8String temporary = path ? temporaryPathFor(path.get()) : nullptr;
+    return temporary ? replaceWhole(path.get(), temporary.get(), bytes, count) : Save::Failed;
 }
 
 int saveRetriesLeft = 0;

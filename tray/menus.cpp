@@ -24,7 +24,7 @@ void appendPopup(MenuHandle parent, MenuHandle child, const char* label) {
 
 void buildMenus() {
     stepMenu = CreatePopupMenu();
-    for (unsigned i = 0; i < std::size(kStepSizes); ++i) {
+    for (unsigned i = 0; i < kStepCount; ++i) {
         char label[16];
         TextBuffer(label, sizeof label) << kStepSizes[i] << " px";
         AppendMenuA(stepMenu, MF_STRING, kCommandStep1 + i, label);
@@ -53,7 +53,7 @@ void buildMenus() {
 }
 
 void refreshMenuChecks() {
-    for (unsigned i = 0; i < std::size(kStepSizes); ++i)
+    for (unsigned i = 0; i < kStepCount; ++i)
         check(stepMenu, kCommandStep1 + i, settings.stepsize == kStepSizes[i]);
 
     // By command, which Windows finds in whichever submenu holds it.

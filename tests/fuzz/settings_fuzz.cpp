@@ -15,7 +15,7 @@
 namespace platform {
 InstanceHandle instance = nullptr;  // the shell's handles, which the save's retry timer names
 WindowHandle mainWindow = nullptr;
-char* GetModuleFileNameUtf8(InstanceHandle) { return nullptr; }
+Utf8String GetModuleFileNameUtf8(InstanceHandle) { return nullptr; }
 std::FILE* OpenFileUtf8(const char*, const char*) { return nullptr; }
 std::uint32_t GetFileAttributesUtf8(const char*) { return INVALID_FILE_ATTRIBUTES; }
 FileHandle CreateFileUtf8(const char*, std::uint32_t, std::uint32_t, void*, std::uint32_t, std::uint32_t,
@@ -25,9 +25,11 @@ FileHandle CreateFileUtf8(const char*, std::uint32_t, std::uint32_t, void*, std:
 bool WriteFile(FileHandle, const void*, std::uint32_t, std::uint32_t*, void*) { return false; }
 bool FlushFileBuffers(FileHandle) { return false; }
 bool CloseHandle(FileHandle) { return false; }
-bool ReplaceFileUtf8(const char*, const char*, const char*, std::uint32_t, void*, void*) { return false; }
-bool MoveFileExUtf8(const char*, const char*, std::uint32_t) { return false; }
-bool DeleteFileUtf8(const char*) { return false; }
+std::uint32_t ReplaceFileUtf8(const char*, const char*, const char*, std::uint32_t, void*, void*) {
+    return ERROR_ACCESS_DENIED;
+}
+std::uint32_t MoveFileExUtf8(const char*, const char*, std::uint32_t) { return ERROR_ACCESS_DENIED; }
+std::uint32_t DeleteFileUtf8(const char*) { return ERROR_ACCESS_DENIED; }
 std::uint32_t GetLastError() { return 0; }
 std::uintptr_t SetTimer(WindowHandle, std::uintptr_t, unsigned, void*) { return 0; }
 bool KillTimer(WindowHandle, std::uintptr_t) { return false; }

@@ -33,10 +33,7 @@ std::string format(const Settings& record) {
 }
 
 std::string pathFor(const std::string& executable) {
-    char* path = settingsPathFor(executable.c_str());
-    std::string result = path;
-    std::free(path);
-    return result;
+    return settingsPathFor(executable.c_str()).get();
 }
 
 bool flagsAreBits(const Settings& s) {

@@ -161,6 +161,12 @@ bool failWith(std::uint32_t error) {
     return false;
 }
 
+// For the calls that report their error rather than leave it to GetLastError.
+std::uint32_t refuse(std::uint32_t error) {
+    desk().lastError = error;
+    return error;
+}
+
 // A file's name, marks and flush state go to its new path, as a rename on one volume does.
 void renameFile(const std::string& from, const std::string& to) {
     std::rename(from.c_str(), to.c_str());
@@ -871,10 +877,10 @@ CursorHandle LoadCursorA(InstanceHandle, int resource) {
     return reinterpret_cast<CursorHandle>(static_cast<std::uintptr_t>(0x20000 + resource));
 }
 
-char* GetModuleFileNameUtf8(InstanceHandle) {
+Utf8String GetModuleFileNameUtf8(InstanceHandle) {
     if (desk().modulePath.empty()) return nullptr;
-    char* copy = static_cast<char*>(std::malloc(desk().modulePath.size() + 1));
-    std::memcpy(copy, desk().modulePath.c_str(), desk().modulePath.size() + 1);
+    Utf8String copy(static_cast<char*>(std::malloc(desk().modulePath.size() + 1)));
+    std::memcpy(copy.get(), desk().modulePath.c_str(), desk().modulePath.size() + 1);
     return copy;
 }
 
@@ -963,13 +969,13 @@ bool CloseHandle(FileHandle file) {
     return true;
 }
 
-bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char*, std::uint32_t,
-                     void*, void*) {
+std::uint32_t ReplaceFileUtf8(const char* replaced, const char* replacement, const char*,
+                              std::uint32_t, void*, void*) {
     desk().calls.push_back("ReplaceFile");
     if (kindOf(replaced) != Kind::File || kindOf(replacement) != Kind::File)
-        return failWith(kindOf(replaced) == Kind::Folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
+        return refuse(kindOf(replaced) == Kind::Folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
     // The caller needs write access to the file it replaces.
-    if (marksOf(replaced) & FILE_ATTRIBUTE_READONLY) return failWith(ERROR_ACCESS_DENIED);
+    if (marksOf(replaced) & FILE_ATTRIBUTE_READONLY) return refuse(ERROR_ACCESS_DENIED);
     if (heldNow()) {
         if (desk().heldError == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
             std::remove(replaced);
@@ -978,35 +984,35 @@ bool ReplaceFileUtf8(const char* replaced, const char* replacement, const char*,
             desk().fileMarks[replacement] = marksOf(replaced);
             renameFile(replaced, std::string(replaced) + "~");
         }
-        return failWith(desk().heldError);
+        return refuse(desk().heldError);
     }
     // The replacement keeps its own attributes: the replaced file's do not carry over.
     renameFile(replacement, replaced);
-    return true;
+    return ERROR_SUCCESS;
 }
 
-bool MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags) {
+std::uint32_t MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags) {
     desk().calls.push_back("MoveFileEx");
-    if (kindOf(existing) != Kind::File) return failWith(ERROR_FILE_NOT_FOUND);
-    if (heldNow()) return failWith(ERROR_ACCESS_DENIED);
+    if (kindOf(existing) != Kind::File) return refuse(ERROR_FILE_NOT_FOUND);
+    if (heldNow()) return refuse(ERROR_ACCESS_DENIED);
     const Kind target = kindOf(newName);
-    if (target == Kind::Folder) return failWith(ERROR_ACCESS_DENIED);
+    if (target == Kind::Folder) return refuse(ERROR_ACCESS_DENIED);
     if (target == Kind::File && !(flags & MOVEFILE_REPLACE_EXISTING))
-        return failWith(ERROR_ALREADY_EXISTS);
+        return refuse(ERROR_ALREADY_EXISTS);
     if (target == Kind::File && (marksOf(newName) & FILE_ATTRIBUTE_READONLY))
-        return failWith(ERROR_ACCESS_DENIED);
+        return refuse(ERROR_ACCESS_DENIED);
     renameFile(existing, newName);
-    return true;
+    return ERROR_SUCCESS;
 }
 
-bool DeleteFileUtf8(const char* path) {
+std::uint32_t DeleteFileUtf8(const char* path) {
     if (kindOf(path) != Kind::File)
-        return failWith(kindOf(path) == Kind::Folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
-    if (marksOf(path) & FILE_ATTRIBUTE_READONLY) return failWith(ERROR_ACCESS_DENIED);
+        return refuse(kindOf(path) == Kind::Folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
+    if (marksOf(path) & FILE_ATTRIBUTE_READONLY) return refuse(ERROR_ACCESS_DENIED);
     std::remove(path);
     desk().fileMarks.erase(path);
     desk().unflushed.erase(path);
-    return true;
+    return ERROR_SUCCESS;
 }
 
 unsigned short RegisterClassA(const WindowClass* windowClass) {
