@@ -324,12 +324,12 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
          },
          withStep(7)},
         {"folder refusing new files",
-         [](SimulatedDesktop& desk, const TempFolder&) { desk.refuseNewFiles = true; }, withStep(7)},
-        {"full disk", [](SimulatedDesktop& desk, const TempFolder&) { desk.diskFull = true; },
+         [](SimulatedDesktop& desk, const TempFolder&) { desk.faults.refuseNewFiles = true; }, withStep(7)},
+        {"full disk", [](SimulatedDesktop& desk, const TempFolder&) { desk.faults.diskFull = true; },
          withStep(7)},
         {"full disk and no file yet",
          [](SimulatedDesktop& desk, const TempFolder& folder) {
-             desk.diskFull = true;
+             desk.faults.diskFull = true;
              std::remove(folder.file("tabrin.ini").c_str());
          },
          "<missing>"},
@@ -340,8 +340,8 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
          withStep(5)},
         {"ReplaceFile removed the old file and could not rename: the new one is moved in",
          [](SimulatedDesktop& desk, const TempFolder&) {
-             desk.heldError = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
-             desk.heldCalls = 1;
+             desk.faults.heldError = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+             desk.faults.heldCalls = 1;
          },
          withStep(5)},
     };
@@ -369,8 +369,8 @@ struct HeldFileDesk : SimulatedDesktop {
         folder.write("tabrin.ini", withStep(7));
         mainWindow = addWindow("TabrIN", {0, 0, 0, 0}, false, "TabrINWndClass");
         windows[mainWindow].proc = mainWindowProc;
-        heldError = error;
-        heldCalls = calls;
+        faults.heldError = error;
+        faults.heldCalls = calls;
     }
 };
 
@@ -403,7 +403,7 @@ TEST(SettingsFile, ASaveOutlastsAFileHeldForAMomentAndNeverLosesTheOnlyWholeCopy
         settings = Settings{};  // the next start finds the newest whole copy
         loadSettings();
         EXPECT_EQ(settings.stepsize, c.fileAfterTenSeconds == withStep(7) ? 7 : 5) << c.error;
-        desk.heldCalls = 0;  // and once the file is free, the next save tidies up
+        desk.faults.heldCalls = 0;  // and once the file is free, the next save tidies up
         saveSettings();
         EXPECT_EQ(namesIn(desk.folder), std::vector<std::string>{"tabrin.ini"}) << c.error;
     }
@@ -416,7 +416,7 @@ TEST(SettingsFile, WhileTheFileIsHeldTheLatestChangeWinsWithOneTimer) {
         desk.passTime(100);
     }
     EXPECT_EQ(desk.timers.size(), 1u);
-    desk.heldCalls = 0;
+    desk.faults.heldCalls = 0;
     desk.passTime(250);
     EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(50));
     EXPECT_TRUE(desk.timers.empty());
