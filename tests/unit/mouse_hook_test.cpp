@@ -170,13 +170,11 @@ namespace {
 // Tabrin as started with an empty folder: gestures enabled, its window registered for the
 // keyboard's raw input, and the loop waiting for the next message.
 struct RunningTabrin {
-    SimulatedDesktop desk;
-    TempFolder folder;
+    DeskWithFolder desk;
     WindowHandle editor = desk.addWindow("Editor", kStart);
 
     explicit RunningTabrin(std::initializer_list<int> heldAtStart = {}, const char* ini = nullptr) {
-        desk.modulePath = folder.file("tabrin.exe");
-        if (ini) folder.write("tabrin.ini", ini);
+        if (ini) desk.folder.write("tabrin.ini", ini);
         desk.focus(editor);
         desk.hold(heldAtStart);
         runTabrin(nullptr);

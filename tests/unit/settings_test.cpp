@@ -221,44 +221,40 @@ TEST(SettingsLocation, BesideTheExecutableWhateverItsLength) {
 }
 
 TEST(SettingsFile, LoadsFromTheExecutablesFolderAndNeverCreatesIt) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
+    DeskWithFolder desk;
 
     loadSettings();
     EXPECT_EQ(format(settings), kDefaultFile);
-    EXPECT_FALSE(folder.exists("tabrin.ini"));
+    EXPECT_FALSE(desk.folder.exists("tabrin.ini"));
 
-    folder.write("tabrin.ini", "stepsize=7\r\ninvertedmouse=0\r\n");
+    desk.folder.write("tabrin.ini", "stepsize=7\r\ninvertedmouse=0\r\n");
     loadSettings();
     EXPECT_EQ(settings.stepsize, 7);
     EXPECT_EQ(settings.invertedmouse, 0);
 }
 
 TEST(SettingsFile, EachChangeRewritesTheWholeFile) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
-    folder.write("tabrin.ini", "# my notes\nstepsize=3\nunknown=1\n");
+    DeskWithFolder desk;
+    desk.folder.write("tabrin.ini", "# my notes\nstepsize=3\nunknown=1\n");
     loadSettings();
 
     setStepSize(50);
-    EXPECT_EQ(folder.read("tabrin.ini"),
+    EXPECT_EQ(desk.folder.read("tabrin.ini"),
               "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=0\r\n"
               "ignoreunnamed=1\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n");
 
     toggleSetting(settings.persistentmenu);
     toggleSetting(settings.ignoreunnamed);
-    EXPECT_EQ(folder.read("tabrin.ini"),
+    EXPECT_EQ(desk.folder.read("tabrin.ini"),
               "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=1\r\n"
               "ignoreunnamed=0\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n");
 
     // Key lines stay as the user wrote them, the last of each, valid or not, in the table's order.
-    folder.write("tabrin.ini",
-                 "widerkey=Ctrl+Alt+F9\r\ncenterkey=Win+Tee\r\nnotes=1\r\ncenterkey= win + c \r\n");
+    desk.folder.write("tabrin.ini", "widerkey=Ctrl+Alt+F9\r\ncenterkey=Win+Tee\r\nnotes=1\r\n"
+                                    "centerkey= win + c \r\n");
     loadSettings();
     setStepSize(50);
-    EXPECT_EQ(folder.read("tabrin.ini"),
+    EXPECT_EQ(desk.folder.read("tabrin.ini"),
               "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=1\r\n"
               "ignoreunnamed=0\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n"
               "centerkey= win + c \r\nwiderkey=Ctrl+Alt+F9\r\n");
@@ -286,74 +282,67 @@ std::vector<std::string> namesIn(const TempFolder& folder) {
 }  // namespace
 
 TEST(SettingsFile, ReplacedWholeKeepingItsHiddenAndSystemMarks) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
-    const std::string ini = folder.file("tabrin.ini");
+    DeskWithFolder desk;
+    const std::string ini = desk.folder.file("tabrin.ini");
 
     // No file yet: the new one appears whole, without marks.
     setStepSize(5);
-    EXPECT_EQ(folder.read("tabrin.ini"), withStep(5));
+    EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(5));
     EXPECT_EQ(GetFileAttributesUtf8(ini.c_str()), FILE_ATTRIBUTE_ARCHIVE);
 
     for (std::uint32_t marks : {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM,
                                 FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}) {
         desk.fileMarks[ini] = marks;
         for (int step : {10, 30}) setStepSize(step);
-        EXPECT_EQ(folder.read("tabrin.ini"), withStep(30)) << marks;
+        EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(30)) << marks;
         EXPECT_EQ(GetFileAttributesUtf8(ini.c_str()), FILE_ATTRIBUTE_ARCHIVE | marks) << marks;
-        EXPECT_EQ(namesIn(folder), std::vector<std::string>{"tabrin.ini"}) << marks;
+        EXPECT_EQ(namesIn(desk.folder), std::vector<std::string>{"tabrin.ini"}) << marks;
     }
 
     // A power cut right after a save finds the bytes on disk.
     setStepSize(40);
     desk.powerCut();
-    EXPECT_EQ(folder.read("tabrin.ini"), withStep(40));
+    EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(40));
 }
 
 TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
     struct Case {
         const char* name;
-        void (*arrange)(SimulatedDesktop& desk, const TempFolder& folder);
+        void (*arrange)(DeskWithFolder& desk);
         std::string fileAfter;  // tabrin.ini after choosing 5 px; "<missing>" for none
     };
     const Case cases[] = {
         {"read-only file",
-         [](SimulatedDesktop& desk, const TempFolder& folder) {
-             desk.fileMarks[folder.file("tabrin.ini")] = FILE_ATTRIBUTE_READONLY;
+         [](DeskWithFolder& desk) {
+             desk.fileMarks[desk.folder.file("tabrin.ini")] = FILE_ATTRIBUTE_READONLY;
          },
          withStep(7)},
         {"folder refusing new files",
-         [](SimulatedDesktop& desk, const TempFolder&) { desk.faults.refuseNewFiles = true; }, withStep(7)},
-        {"full disk", [](SimulatedDesktop& desk, const TempFolder&) { desk.faults.diskFull = true; },
-         withStep(7)},
+         [](DeskWithFolder& desk) { desk.faults.refuseNewFiles = true; }, withStep(7)},
+        {"full disk", [](DeskWithFolder& desk) { desk.faults.diskFull = true; }, withStep(7)},
         {"full disk and no file yet",
-         [](SimulatedDesktop& desk, const TempFolder& folder) {
+         [](DeskWithFolder& desk) {
              desk.faults.diskFull = true;
-             std::remove(folder.file("tabrin.ini").c_str());
+             std::remove(desk.folder.file("tabrin.ini").c_str());
          },
          "<missing>"},
         {"a temporary file left by a crash is replaced",
-         [](SimulatedDesktop&, const TempFolder& folder) {
-             folder.write("tabrin.ini.tmp", "stepsize=9\r\n");
-         },
+         [](DeskWithFolder& desk) { desk.folder.write("tabrin.ini.tmp", "stepsize=9\r\n"); },
          withStep(5)},
         {"ReplaceFile removed the old file and could not rename: the new one is moved in",
-         [](SimulatedDesktop& desk, const TempFolder&) {
+         [](DeskWithFolder& desk) {
              desk.faults.heldError = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
              desk.faults.heldCalls = 1;
          },
          withStep(5)},
     };
     for (const Case& c : cases) {
-        SimulatedDesktop desk;
-        TempFolder folder;
-        desk.modulePath = folder.file("tabrin.exe");
-        folder.write("tabrin.ini", withStep(7));
-        c.arrange(desk, folder);
+        DeskWithFolder desk;
+        desk.folder.write("tabrin.ini", withStep(7));
+        c.arrange(desk);
         setStepSize(5);
-        EXPECT_EQ(folder.read("tabrin.ini"), c.fileAfter) << c.name;
-        EXPECT_FALSE(folder.exists("tabrin.ini.tmp")) << c.name;
+        EXPECT_EQ(desk.folder.read("tabrin.ini"), c.fileAfter) << c.name;
+        EXPECT_FALSE(desk.folder.exists("tabrin.ini.tmp")) << c.name;
         EXPECT_TRUE(desk.openFiles.empty()) << c.name;
         EXPECT_EQ(settings.stepsize, 5) << c.name;  // the choice holds for the run
     }
@@ -362,10 +351,8 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
 namespace {
 
 // Tabrin's hidden window, whose timers retry a save, with tabrin.ini holding a step of 7.
-struct HeldFileDesk : SimulatedDesktop {
-    TempFolder folder;
+struct HeldFileDesk : DeskWithFolder {
     HeldFileDesk(std::uint32_t error, int calls) {
-        modulePath = folder.file("tabrin.exe");
         folder.write("tabrin.ini", withStep(7));
         mainWindow = addWindow("TabrIN", {0, 0, 0, 0}, false, "TabrINWndClass");
         windows[mainWindow].proc = mainWindowProc;
@@ -423,18 +410,17 @@ TEST(SettingsFile, WhileTheFileIsHeldTheLatestChangeWinsWithOneTimer) {
 }
 
 TEST(SettingsFile, UnreadableOrUnwritableFilesAreSkipped) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
+    DeskWithFolder desk;
 
     // A folder where the file should be: reading ends on the read error, writing fails.
-    ASSERT_EQ(std::system(("mkdir '" + folder.file("tabrin.ini") + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("mkdir '" + desk.folder.file("tabrin.ini") + "'").c_str()), 0);
     loadSettings();
     EXPECT_EQ(format(settings), kDefaultFile);
     setStepSize(5);
     EXPECT_EQ(settings.stepsize, 5);
-    EXPECT_EQ(GetFileAttributesUtf8(folder.file("tabrin.ini").c_str()), FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_FALSE(folder.exists("tabrin.ini.tmp"));
+    EXPECT_EQ(GetFileAttributesUtf8(desk.folder.file("tabrin.ini").c_str()),
+              FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_FALSE(desk.folder.exists("tabrin.ini.tmp"));
 
     desk.modulePath.clear();  // no path at all
     loadSettings();

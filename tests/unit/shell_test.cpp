@@ -29,9 +29,7 @@ std::vector<std::string> lifecycle(const std::vector<std::string>& calls) {
 }  // namespace
 
 TEST(Shell, BringsEverythingUpInOrderAndTakesItDownOnClose) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
+    DeskWithFolder desk;
     desk.postToClass(kClass, WM_CLOSE);
 
     EXPECT_EQ(runTabrin(reinterpret_cast<InstanceHandle>(0x400000)), 0);
@@ -63,7 +61,7 @@ TEST(Shell, BringsEverythingUpInOrderAndTakesItDownOnClose) {
     WindowHandle window = desk.findWindow(kClass, "TabrIN");
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(desk.visible(window));
-    EXPECT_FALSE(folder.exists("tabrin.ini"));  // nothing written at start or exit
+    EXPECT_FALSE(desk.folder.exists("tabrin.ini"));  // nothing written at start or exit
 }
 
 TEST(Shell, ASecondCopyIsRefusedWithItsBox) {
@@ -119,10 +117,8 @@ TEST(Shell, RoutesCommandsAndUnknownMessages) {
 }
 
 TEST(Shell, SettingsFromTheFileSteerTheBringUp) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
-    folder.write("tabrin.ini", "enablemousescroll=0\n");
+    DeskWithFolder desk;
+    desk.folder.write("tabrin.ini", "enablemousescroll=0\n");
     desk.postToClass(kClass, WM_CLOSE);
 
     runTabrin(nullptr);
@@ -130,7 +126,7 @@ TEST(Shell, SettingsFromTheFileSteerTheBringUp) {
         EXPECT_NE(call, "SetWindowsHookExA");
         EXPECT_NE(call, "RegisterRawInputDevices");
     }
-    EXPECT_EQ(folder.read("tabrin.ini"), "enablemousescroll=0\n");
+    EXPECT_EQ(desk.folder.read("tabrin.ini"), "enablemousescroll=0\n");
 }
 
 TEST(Shell, TheTrayIconComesBackWhenExplorerRestarts) {

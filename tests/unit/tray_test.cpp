@@ -18,13 +18,11 @@ using namespace platform;
 namespace {
 
 // Tabrin's hidden window and its tray, as bring-up leaves them, with the file in a temp folder.
-struct TrayDesk : SimulatedDesktop {
-    TempFolder folder;
+struct TrayDesk : DeskWithFolder {
     WindowHandle other = addWindow("Editor", {0, 0, 100, 100});
     WindowHandle taskbar = addTaskbar(40);
 
     explicit TrayDesk(const std::string& file = "") {
-        modulePath = folder.file("tabrin.exe");
         if (!file.empty()) folder.write("tabrin.ini", file);
         mainWindow = addWindow("TabrIN", {0, 0, 0, 0}, false, "TabrINWndClass");
         windows[mainWindow].proc = mainWindowProc;  // timers, "TaskbarCreated" and WM_CLOSE
