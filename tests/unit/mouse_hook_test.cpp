@@ -32,6 +32,14 @@ bool send(SimulatedDesktop& desk, Event event, int code = HC_ACTION) {
     return true;
 }
 
+// Installs the hook and puts a window at kStart in front, as a gesture finds them.
+WindowHandle hookWithWindowInFront(SimulatedDesktop& desk, const std::string& title = "Editor") {
+    installMouseHook();
+    WindowHandle window = desk.addWindow(title, kStart);
+    desk.focus(window);
+    return window;
+}
+
 Rect moved(int dx, int dy) { return Rect{kStart.left + dx, kStart.top + dy, kStart.right + dx, kStart.bottom + dy}; }
 
 }  // namespace
@@ -46,9 +54,7 @@ TEST(MouseHook, WithholdsEveryEventOnlyWhileWinCtrlOrWinAltIsHeld) {
         const int code = (keys & 16) ? 3 : HC_ACTION;
         for (Event event : events) {
             SimulatedDesktop desk;
-            installMouseHook();
-            WindowHandle editor = desk.addWindow("Editor", kStart);
-            desk.focus(editor);
+            WindowHandle editor = hookWithWindowInFront(desk);
             if (keys & 1) desk.hold({VK_LWIN});
             if (keys & 2) desk.hold({VK_RWIN});
             if (keys & 4) desk.hold({VK_CONTROL});
@@ -90,9 +96,7 @@ TEST(MouseHook, GesturesMoveTheForegroundWindowByOneStep) {
         for (const Case& c : cases) {
             SimulatedDesktop desk;
             settings.invertedmouse = inverted;
-            installMouseHook();
-            WindowHandle editor = desk.addWindow("Editor", kStart);
-            desk.focus(editor);
+            WindowHandle editor = hookWithWindowInFront(desk);
             desk.hold(c.keys);
             EXPECT_FALSE(send(desk, c.event));
             EXPECT_EQ(desk.rectOf(editor), moved(sign * c.dx, sign * c.dy))
@@ -103,9 +107,7 @@ TEST(MouseHook, GesturesMoveTheForegroundWindowByOneStep) {
 
 TEST(MouseHook, EveryNotchCountsAtAWindowThatAnswersLate) {
     SimulatedDesktop desk;
-    installMouseHook();
-    WindowHandle editor = desk.addWindow("Editor", kStart);
-    desk.focus(editor);
+    WindowHandle editor = hookWithWindowInFront(desk);
     desk.hold({VK_LWIN, VK_CONTROL});
     desk.makeBusy(editor);
     for (int i = 0; i < 10000; ++i) ASSERT_FALSE(send(desk, kWheelForward)) << i;
@@ -124,9 +126,7 @@ TEST(MouseHook, EveryNotchCountsAtAWindowThatAnswersLate) {
 
 TEST(MouseHook, AnUnnamedTargetIsSparedButTheEventStillWithheld) {
     SimulatedDesktop desk;
-    installMouseHook();
-    WindowHandle unnamed = desk.addWindow("", kStart);
-    desk.focus(unnamed);
+    WindowHandle unnamed = hookWithWindowInFront(desk, "");
     desk.hold({VK_LWIN, VK_CONTROL});
     EXPECT_FALSE(send(desk, kRightDown));
     EXPECT_EQ(desk.rectOf(unnamed), kStart);
