@@ -63,37 +63,37 @@ TEST(SettingsReading, FollowsTheLineRules) {
     struct Case {
         const char* name;
         std::string text;
-        int stepsize;
-        int invertarrows;
-        int confirmexit;
+        int stepsize = 20;  // what the record holds afterwards: the defaults unless given
+        int invertarrows = 0;
+        int confirmexit = 1;
     };
     const Case cases[] = {
-        {"empty file keeps defaults", "", 20, 0, 1},
-        {"some keys leave the rest", "invertarrows=1\n", 20, 1, 1},
-        {"odd step", "stepsize=7\n", 7, 0, 1},
-        {"negative step", "stepsize=-5\n", -5, 0, 1},
-        {"blanks around the key are another key", "stepsize = 5\n", 20, 0, 1},
-        {"keys are case-sensitive", "StepSize=5\n", 20, 0, 1},
-        {"number ends at the first other character", "stepsize=5 px\n", 5, 0, 1},
-        {"leading blanks and a sign", "stepsize=  +12\n", 12, 0, 1},
+        {"empty file keeps defaults", ""},
+        {"some keys leave the rest", "invertarrows=1\n", 20, 1},
+        {"odd step", "stepsize=7\n", 7},
+        {"negative step", "stepsize=-5\n", -5},
+        {"blanks around the key are another key", "stepsize = 5\n"},
+        {"keys are case-sensitive", "StepSize=5\n"},
+        {"number ends at the first other character", "stepsize=5 px\n", 5},
+        {"leading blanks and a sign", "stepsize=  +12\n", 12},
         {"flag from any non-zero", "invertarrows=2\nconfirmexit=-1\n", 20, 1, 1},
         {"flag without digits is 0", "invertarrows=abc\nconfirmexit=\n", 20, 0, 0},
-        {"later line wins", "stepsize=3\nstepsize=40\n", 40, 0, 1},
+        {"later line wins", "stepsize=3\nstepsize=40\n", 40},
         {"last line without newline", "confirmexit=0\nstepsize=9", 9, 0, 0},
-        {"junk lines skipped", "\n\nno equals here\nbogus=4\n=5\nstepsize=30\n", 30, 0, 1},
-        {"CR LF line ends", "stepsize=11\r\ninvertarrows=1\r\n", 11, 1, 1},
-        {"Ctrl+Z is just a byte", "stepsize=4\n\x1a\ninvertarrows=1\n", 4, 1, 1},
-        {"first '=' splits", "stepsize==5\nstepsize=6=7\n", 6, 0, 1},
-        {"out of range saturates", "stepsize=99999999999\n", 2147483647, 0, 1},
-        {"below range saturates", "stepsize=-99999999999\n", -2147483647 - 1, 0, 1},
-        {"NUL ends the line's text", std::string("stepsize=8\0garbage\ninvertarrows=1\n", 33), 8, 1,
-         1},
-        {"a UTF-8 mark is skipped", "\xEF\xBB\xBFstepsize=8\n", 8, 0, 1},
+        {"junk lines skipped", "\n\nno equals here\nbogus=4\n=5\nstepsize=30\n", 30},
+        {"CR LF line ends", "stepsize=11\r\ninvertarrows=1\r\n", 11, 1},
+        {"Ctrl+Z is just a byte", "stepsize=4\n\x1a\ninvertarrows=1\n", 4, 1},
+        {"first '=' splits", "stepsize==5\nstepsize=6=7\n", 6},
+        {"out of range saturates", "stepsize=99999999999\n", 2147483647},
+        {"below range saturates", "stepsize=-99999999999\n", -2147483647 - 1},
+        {"NUL ends the line's text",
+         std::string("stepsize=8\0garbage\ninvertarrows=1\n", 33), 8, 1},
+        {"a UTF-8 mark is skipped", "\xEF\xBB\xBFstepsize=8\n", 8},
         {"UTF-16 from Notepad", utf16(u"stepsize=9\r\ninvertarrows=1\r\nconfirmexit=0"), 9, 1, 0},
         {"a character beyond 8 bits spoils its line only",
-         utf16(u"invertarrows=1\u263A\r\nstepsize=6\r\n"), 6, 0, 1},
-        {"UTF-16 of odd length", utf16(u"stepsize=5") + "\n", 5, 0, 1},
-        {"only a mark", "\xFF\xFE", 20, 0, 1},
+         utf16(u"invertarrows=1\u263A\r\nstepsize=6\r\n"), 6},
+        {"UTF-16 of odd length", utf16(u"stepsize=5") + "\n", 5},
+        {"only a mark", "\xFF\xFE"},
     };
     for (const Case& c : cases) {
         const Settings s = readText(c.text);
