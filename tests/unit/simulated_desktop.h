@@ -288,7 +288,7 @@ public:
     };
     Faults faults;
 
-    // ---- Records: what Tabrin asked of the desktop, in order ---------------------------------
+    // ---- Records: what Tabrin asked of the desktop ------------------------------------------
 
     struct Broadcast {
         unsigned message;
@@ -309,7 +309,7 @@ public:
         std::vector<std::string> calls;
         bool logCalls = true;
 
-        // Windows (and each window's lastPositionFlags)
+        // Windows; each window's last SetWindowPos flags are in its Window
         unsigned lastWorkAreaWinIni = 0;
         std::vector<Broadcast> broadcasts;  // to HWND_BROADCAST and SPIF_SENDCHANGE's
 
