@@ -119,9 +119,10 @@ TEST(Allocation, TheMouseHookAllocatesNothing) {
         desk.hold(c.keys);
         desk.makeBusy(editor);
         moveWindowBy(editor, 0, 0);  // a step still waiting: the next one starts from it
-        desk.keyReads.reserve(16);  // the simulation's own records must not be what allocates
+        // The simulation's own records must not be what allocates.
+        desk.records.keyReads.reserve(16);
         desk.windows[editor].waitingPositions.reserve(4);
-        desk.logCalls = false;
+        desk.records.logCalls = false;
         MouseEvent event = {};
         event.mouseData = static_cast<std::uint32_t>(static_cast<std::uint16_t>(c.wheelDelta)) << 16;
 
@@ -131,7 +132,7 @@ TEST(Allocation, TheMouseHookAllocatesNothing) {
                   0)
             << c.name;
         // The case took the path its name says, so the zero above is about that path.
-        EXPECT_EQ(desk.passedOn, c.passedOn ? 1 : 0) << c.name;
+        EXPECT_EQ(desk.records.passedOn, c.passedOn ? 1 : 0) << c.name;
         desk.answer(editor);
         EXPECT_EQ(desk.rectOf(editor) != (Rect{100, 100, 900, 700}), c.moves) << c.name;
         // A withheld event asks for the mask key; watching, a passed one for the hook's removal.
@@ -159,8 +160,8 @@ TEST(Allocation, TheRawKeyHandlerAllocatesNothing) {
         startMouseGestures();
         if (c.armedBefore) installMouseHook();
         desk.hold(c.keys);
-        desk.logCalls = false;  // the simulation's own records must not be what allocates
-        desk.keyReads.reserve(16);
+        desk.records.logCalls = false;  // the simulation's own records must not be what allocates
+        desk.records.keyReads.reserve(16);
         desk.hooks.reserve(4);
         RawKeyboardInput input = {};
         input.header.dwType = RIM_TYPEKEYBOARD;
@@ -177,7 +178,7 @@ TEST(Allocation, TheRawKeyHandlerAllocatesNothing) {
 TEST(Allocation, HotkeysAllocateNothing) {
     for (int id : {kHotkeyMoveRight, kHotkeyResizeLeft, kHotkeyCenter}) {
         SimulatedDesktop desk;
-        desk.logCalls = false;  // the simulation's own records must not be what allocates
+        desk.records.logCalls = false;  // the simulation's own records must not be what allocates
         WindowHandle editor = desk.addWindow("Editor", {100, 100, 900, 700});
         desk.focus(editor);
         EXPECT_EQ(allocationsDuring([&] { onHotkey(id); }), 0) << "hotkey " << id;

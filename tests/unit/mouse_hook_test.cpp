@@ -32,6 +32,14 @@ bool send(SimulatedDesktop& desk, Event event, int code = HC_ACTION) {
     return true;
 }
 
+// Installs the hook and puts a window at kStart in front, as a gesture finds them.
+WindowHandle hookWithWindowInFront(SimulatedDesktop& desk, const std::string& title = "Editor") {
+    installMouseHook();
+    WindowHandle window = desk.addWindow(title, kStart);
+    desk.focus(window);
+    return window;
+}
+
 Rect moved(int dx, int dy) { return Rect{kStart.left + dx, kStart.top + dy, kStart.right + dx, kStart.bottom + dy}; }
 
 }  // namespace
@@ -46,9 +54,7 @@ TEST(MouseHook, WithholdsEveryEventOnlyWhileWinCtrlOrWinAltIsHeld) {
         const int code = (keys & 16) ? 3 : HC_ACTION;
         for (Event event : events) {
             SimulatedDesktop desk;
-            installMouseHook();
-            WindowHandle editor = desk.addWindow("Editor", kStart);
-            desk.focus(editor);
+            WindowHandle editor = hookWithWindowInFront(desk);
             if (keys & 1) desk.hold({VK_LWIN});
             if (keys & 2) desk.hold({VK_RWIN});
             if (keys & 4) desk.hold({VK_CONTROL});
@@ -56,7 +62,8 @@ TEST(MouseHook, WithholdsEveryEventOnlyWhileWinCtrlOrWinAltIsHeld) {
 
             const bool withheld = combination && code == HC_ACTION;
             EXPECT_EQ(send(desk, event, code), !withheld) << "keys " << keys << ", event " << event;
-            EXPECT_EQ(desk.passedOn, withheld ? 0 : 1) << "keys " << keys << ", event " << event;
+            EXPECT_EQ(desk.records.passedOn, withheld ? 0 : 1)
+                << "keys " << keys << ", event " << event;
             if (!withheld) {
                 EXPECT_EQ(desk.rectOf(editor), kStart) << "keys " << keys;
             }
@@ -89,9 +96,7 @@ TEST(MouseHook, GesturesMoveTheForegroundWindowByOneStep) {
         for (const Case& c : cases) {
             SimulatedDesktop desk;
             settings.invertedmouse = inverted;
-            installMouseHook();
-            WindowHandle editor = desk.addWindow("Editor", kStart);
-            desk.focus(editor);
+            WindowHandle editor = hookWithWindowInFront(desk);
             desk.hold(c.keys);
             EXPECT_FALSE(send(desk, c.event));
             EXPECT_EQ(desk.rectOf(editor), moved(sign * c.dx, sign * c.dy))
@@ -102,9 +107,7 @@ TEST(MouseHook, GesturesMoveTheForegroundWindowByOneStep) {
 
 TEST(MouseHook, EveryNotchCountsAtAWindowThatAnswersLate) {
     SimulatedDesktop desk;
-    installMouseHook();
-    WindowHandle editor = desk.addWindow("Editor", kStart);
-    desk.focus(editor);
+    WindowHandle editor = hookWithWindowInFront(desk);
     desk.hold({VK_LWIN, VK_CONTROL});
     desk.makeBusy(editor);
     for (int i = 0; i < 10000; ++i) ASSERT_FALSE(send(desk, kWheelForward)) << i;
@@ -123,9 +126,7 @@ TEST(MouseHook, EveryNotchCountsAtAWindowThatAnswersLate) {
 
 TEST(MouseHook, AnUnnamedTargetIsSparedButTheEventStillWithheld) {
     SimulatedDesktop desk;
-    installMouseHook();
-    WindowHandle unnamed = desk.addWindow("", kStart);
-    desk.focus(unnamed);
+    WindowHandle unnamed = hookWithWindowInFront(desk, "");
     desk.hold({VK_LWIN, VK_CONTROL});
     EXPECT_FALSE(send(desk, kRightDown));
     EXPECT_EQ(desk.rectOf(unnamed), kStart);
@@ -137,14 +138,14 @@ TEST(MouseHook, AnUnnamedTargetIsSparedButTheEventStillWithheld) {
 TEST(MouseHook, ReadsTheKeysBeforeTheCodeAndOnlyThoseThatCanMatter) {
     SimulatedDesktop desk;
     installMouseHook();
-    desk.keyReads.clear();
+    desk.records.keyReads.clear();
     send(desk, kMove, 5);  // no Win key: Ctrl and Alt cannot change the verdict
-    EXPECT_EQ(desk.keyReads, (std::vector<int>{VK_LWIN, VK_RWIN}));
+    EXPECT_EQ(desk.records.keyReads, (std::vector<int>{VK_LWIN, VK_RWIN}));
 
-    desk.keyReads.clear();
+    desk.records.keyReads.clear();
     desk.hold({VK_LWIN});
     send(desk, kMove, 5);
-    EXPECT_EQ(desk.keyReads, (std::vector<int>{VK_LWIN, VK_CONTROL, VK_MENU}));
+    EXPECT_EQ(desk.records.keyReads, (std::vector<int>{VK_LWIN, VK_CONTROL, VK_MENU}));
 }
 
 TEST(MouseHook, InstallsOnceAndRemovesCleanly) {
@@ -156,10 +157,10 @@ TEST(MouseHook, InstallsOnceAndRemovesCleanly) {
     removeMouseHook();
     EXPECT_EQ(desk.hooksInstalled(), 0);
 
-    desk.failHookInstall = true;  // the gestures simply do nothing
+    desk.faults.failHookInstall = true;  // the gestures simply do nothing
     installMouseHook();
     EXPECT_EQ(mouseHook, nullptr);
-    desk.failHookInstall = false;
+    desk.faults.failHookInstall = false;
     installMouseHook();
     EXPECT_EQ(desk.hooksInstalled(), 1);
 }
@@ -169,13 +170,11 @@ namespace {
 // Tabrin as started with an empty folder: gestures enabled, its window registered for the
 // keyboard's raw input, and the loop waiting for the next message.
 struct RunningTabrin {
-    SimulatedDesktop desk;
-    TempFolder folder;
+    DeskWithFolder desk;
     WindowHandle editor = desk.addWindow("Editor", kStart);
 
     explicit RunningTabrin(std::initializer_list<int> heldAtStart = {}, const char* ini = nullptr) {
-        desk.modulePath = folder.file("tabrin.exe");
-        if (ini) folder.write("tabrin.ini", ini);
+        if (ini) desk.folder.write("tabrin.ini", ini);
         desk.focus(editor);
         desk.hold(heldAtStart);
         runTabrin(nullptr);
@@ -184,12 +183,12 @@ struct RunningTabrin {
     // The mask keys Tabrin sent: one "down, up" pair each.
     int maskKeysSent() const {
         int pairs = 0;
-        for (std::size_t i = 0; i + 1 < desk.sentKeys.size(); i += 2) {
-            const auto& down = desk.sentKeys[i];
-            const auto& up = desk.sentKeys[i + 1];
+        for (std::size_t i = 0; i + 1 < desk.records.sentKeys.size(); i += 2) {
+            const auto& down = desk.records.sentKeys[i];
+            const auto& up = desk.records.sentKeys[i + 1];
             if (down.key == kMaskKey && !down.up && up.key == kMaskKey && up.up) ++pairs;
         }
-        return pairs * 2 == static_cast<int>(desk.sentKeys.size()) ? pairs : -1;
+        return pairs * 2 == static_cast<int>(desk.records.sentKeys.size()) ? pairs : -1;
     }
 };
 
@@ -225,7 +224,7 @@ TEST(MouseHook, RawKeysArmTheHookOnlyWhileACombinationIsHeld) {
     for (bool keyStateLate : {false, true}) {
         for (const Case& c : cases) {
             RunningTabrin tabrin;
-            tabrin.desk.rawInputBeforeKeyState = keyStateLate;
+            tabrin.desk.faults.rawInputBeforeKeyState = keyStateLate;
             EXPECT_FALSE(tabrin.armed()) << c.name;
             for (std::size_t i = 0; i < c.steps.size(); ++i) {
                 const Step& step = c.steps[i];
@@ -246,7 +245,7 @@ TEST(MouseHook, RawKeysArmTheHookOnlyWhileACombinationIsHeld) {
 TEST(MouseHook, GesturesWorkWhenArmedByTheKeys) {
     RunningTabrin tabrin;
     EXPECT_TRUE(tabrin.desk.sendMouse(WM_MOUSEWHEEL, -120));  // nothing held: no hook at all
-    EXPECT_EQ(tabrin.desk.passedOn, 0);
+    EXPECT_EQ(tabrin.desk.records.passedOn, 0);
 
     tabrin.desk.press(VK_LWIN);
     tabrin.desk.press(VK_CONTROL);
@@ -271,7 +270,7 @@ TEST(MouseHook, ACombinationHeldWhenWatchingStartsArmsAtOnce) {
         EXPECT_EQ(tabrin.desk.rawKeyboardTarget, nullptr);
         tabrin.desk.press(VK_MENU);
         EXPECT_FALSE(tabrin.armed());
-        EXPECT_EQ(tabrin.desk.rawInputsDelivered, 0);
+        EXPECT_EQ(tabrin.desk.records.rawInputsDelivered, 0);
         runMenuCommand(25);  // Mouse Scroll -> Enabled, with Win+Alt held
         EXPECT_EQ(tabrin.desk.rawKeyboardTarget, mainWindow);
         EXPECT_TRUE(tabrin.armed());
@@ -342,9 +341,9 @@ TEST(MouseHook, KeyRepeatsAndUnreadableInputLeaveTheHookAlone) {
     tabrin.desk.press(VK_LWIN);
     tabrin.desk.press(VK_CONTROL);
     EXPECT_FALSE(tabrin.desk.sendMouse(WM_LBUTTONDOWN));
-    tabrin.desk.calls.clear();
+    tabrin.desk.records.calls.clear();
     for (int i = 0; i < 5; ++i) tabrin.desk.press(VK_CONTROL);  // the keyboard's repeat
-    EXPECT_TRUE(tabrin.desk.calls.empty()) << tabrin.desk.calls.front();
+    EXPECT_TRUE(tabrin.desk.records.calls.empty()) << tabrin.desk.records.calls.front();
     tabrin.desk.release(VK_CONTROL);
     tabrin.desk.release(VK_LWIN);
     EXPECT_FALSE(tabrin.desk.sendMouse(WM_LBUTTONUP));  // no gap let it through
@@ -361,7 +360,7 @@ TEST(MouseHook, TheMaskKeyIsSentOncePerHeldCombinationAndNeverFromTheHook) {
     tabrin.desk.press(VK_LWIN);
     tabrin.desk.press(VK_MENU);
     tabrin.desk.sendMouse(WM_MOUSEMOVE);
-    EXPECT_TRUE(tabrin.desk.sentKeys.empty()) << "sent from inside the hook procedure";
+    EXPECT_TRUE(tabrin.desk.records.sentKeys.empty()) << "sent from inside the hook procedure";
     tabrin.desk.sendMouse(WM_LBUTTONDOWN);
     tabrin.desk.sendMouse(WM_LBUTTONUP);
     tabrin.desk.sendMouse(WM_MOUSEWHEEL, 120);
@@ -386,7 +385,7 @@ TEST(MouseHook, TheMaskKeyIsSentOncePerHeldCombinationAndNeverFromTheHook) {
     tabrin.desk.sendMouse(WM_RBUTTONDOWN);
     tabrin.desk.pumpPosted();
     EXPECT_EQ(tabrin.maskKeysSent(), 3);
-    for (const auto& sent : tabrin.desk.sentKeys) EXPECT_FALSE(sent.fromHook);
+    for (const auto& sent : tabrin.desk.records.sentKeys) EXPECT_FALSE(sent.fromHook);
 }
 
 TEST(MouseHook, NeverStuckWithholdingTheMouse) {
@@ -432,7 +431,7 @@ TEST(MouseHook, NeverStuckWithholdingTheMouse) {
 
 TEST(MouseHook, WithoutRawInputTheHookStaysInstalledWhileEnabled) {
     SimulatedDesktop desk;
-    desk.refuseRawInput = true;
+    desk.faults.refuseRawInput = true;
     WindowHandle editor = desk.addWindow("Editor", kStart);
     desk.focus(editor);
     runTabrin(nullptr);

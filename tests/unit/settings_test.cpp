@@ -60,37 +60,37 @@ TEST(SettingsReading, FollowsTheLineRules) {
     struct Case {
         const char* name;
         std::string text;
-        int stepsize;
-        int invertarrows;
-        int confirmexit;
+        int stepsize = 20;  // what the record holds afterwards: the defaults unless given
+        int invertarrows = 0;
+        int confirmexit = 1;
     };
     const Case cases[] = {
-        {"empty file keeps defaults", "", 20, 0, 1},
-        {"some keys leave the rest", "invertarrows=1\n", 20, 1, 1},
-        {"odd step", "stepsize=7\n", 7, 0, 1},
-        {"negative step", "stepsize=-5\n", -5, 0, 1},
-        {"blanks around the key are another key", "stepsize = 5\n", 20, 0, 1},
-        {"keys are case-sensitive", "StepSize=5\n", 20, 0, 1},
-        {"number ends at the first other character", "stepsize=5 px\n", 5, 0, 1},
-        {"leading blanks and a sign", "stepsize=  +12\n", 12, 0, 1},
+        {"empty file keeps defaults", ""},
+        {"some keys leave the rest", "invertarrows=1\n", 20, 1},
+        {"odd step", "stepsize=7\n", 7},
+        {"negative step", "stepsize=-5\n", -5},
+        {"blanks around the key are another key", "stepsize = 5\n"},
+        {"keys are case-sensitive", "StepSize=5\n"},
+        {"number ends at the first other character", "stepsize=5 px\n", 5},
+        {"leading blanks and a sign", "stepsize=  +12\n", 12},
         {"flag from any non-zero", "invertarrows=2\nconfirmexit=-1\n", 20, 1, 1},
         {"flag without digits is 0", "invertarrows=abc\nconfirmexit=\n", 20, 0, 0},
-        {"later line wins", "stepsize=3\nstepsize=40\n", 40, 0, 1},
+        {"later line wins", "stepsize=3\nstepsize=40\n", 40},
         {"last line without newline", "confirmexit=0\nstepsize=9", 9, 0, 0},
-        {"junk lines skipped", "\n\nno equals here\nbogus=4\n=5\nstepsize=30\n", 30, 0, 1},
-        {"CR LF line ends", "stepsize=11\r\ninvertarrows=1\r\n", 11, 1, 1},
-        {"Ctrl+Z is just a byte", "stepsize=4\n\x1a\ninvertarrows=1\n", 4, 1, 1},
-        {"first '=' splits", "stepsize==5\nstepsize=6=7\n", 6, 0, 1},
-        {"out of range saturates", "stepsize=99999999999\n", 2147483647, 0, 1},
-        {"below range saturates", "stepsize=-99999999999\n", -2147483647 - 1, 0, 1},
-        {"NUL ends the line's text", std::string("stepsize=8\0garbage\ninvertarrows=1\n", 33), 8, 1,
-         1},
-        {"a UTF-8 mark is skipped", "\xEF\xBB\xBFstepsize=8\n", 8, 0, 1},
+        {"junk lines skipped", "\n\nno equals here\nbogus=4\n=5\nstepsize=30\n", 30},
+        {"CR LF line ends", "stepsize=11\r\ninvertarrows=1\r\n", 11, 1},
+        {"Ctrl+Z is just a byte", "stepsize=4\n\x1a\ninvertarrows=1\n", 4, 1},
+        {"first '=' splits", "stepsize==5\nstepsize=6=7\n", 6},
+        {"out of range saturates", "stepsize=99999999999\n", 2147483647},
+        {"below range saturates", "stepsize=-99999999999\n", -2147483647 - 1},
+        {"NUL ends the line's text",
+         std::string("stepsize=8\0garbage\ninvertarrows=1\n", 33), 8, 1},
+        {"a UTF-8 mark is skipped", "\xEF\xBB\xBFstepsize=8\n", 8},
         {"UTF-16 from Notepad", utf16(u"stepsize=9\r\ninvertarrows=1\r\nconfirmexit=0"), 9, 1, 0},
         {"a character beyond 8 bits spoils its line only",
-         utf16(u"invertarrows=1\u263A\r\nstepsize=6\r\n"), 6, 0, 1},
-        {"UTF-16 of odd length", utf16(u"stepsize=5") + "\n", 5, 0, 1},
-        {"only a mark", "\xFF\xFE", 20, 0, 1},
+         utf16(u"invertarrows=1\u263A\r\nstepsize=6\r\n"), 6},
+        {"UTF-16 of odd length", utf16(u"stepsize=5") + "\n", 5},
+        {"only a mark", "\xFF\xFE"},
     };
     for (const Case& c : cases) {
         const Settings s = readText(c.text);
@@ -218,44 +218,40 @@ TEST(SettingsLocation, BesideTheExecutableWhateverItsLength) {
 }
 
 TEST(SettingsFile, LoadsFromTheExecutablesFolderAndNeverCreatesIt) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
+    DeskWithFolder desk;
 
     loadSettings();
     EXPECT_EQ(format(settings), kDefaultFile);
-    EXPECT_FALSE(folder.exists("tabrin.ini"));
+    EXPECT_FALSE(desk.folder.exists("tabrin.ini"));
 
-    folder.write("tabrin.ini", "stepsize=7\r\ninvertedmouse=0\r\n");
+    desk.folder.write("tabrin.ini", "stepsize=7\r\ninvertedmouse=0\r\n");
     loadSettings();
     EXPECT_EQ(settings.stepsize, 7);
     EXPECT_EQ(settings.invertedmouse, 0);
 }
 
 TEST(SettingsFile, EachChangeRewritesTheWholeFile) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
-    folder.write("tabrin.ini", "# my notes\nstepsize=3\nunknown=1\n");
+    DeskWithFolder desk;
+    desk.folder.write("tabrin.ini", "# my notes\nstepsize=3\nunknown=1\n");
     loadSettings();
 
     setStepSize(50);
-    EXPECT_EQ(folder.read("tabrin.ini"),
+    EXPECT_EQ(desk.folder.read("tabrin.ini"),
               "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=0\r\n"
               "ignoreunnamed=1\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n");
 
     toggleSetting(settings.persistentmenu);
     toggleSetting(settings.ignoreunnamed);
-    EXPECT_EQ(folder.read("tabrin.ini"),
+    EXPECT_EQ(desk.folder.read("tabrin.ini"),
               "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=1\r\n"
               "ignoreunnamed=0\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n");
 
     // Key lines stay as the user wrote them, the last of each, valid or not, in the table's order.
-    folder.write("tabrin.ini",
-                 "widerkey=Ctrl+Alt+F9\r\ncenterkey=Win+Tee\r\nnotes=1\r\ncenterkey= win + c \r\n");
+    desk.folder.write("tabrin.ini", "widerkey=Ctrl+Alt+F9\r\ncenterkey=Win+Tee\r\nnotes=1\r\n"
+                                    "centerkey= win + c \r\n");
     loadSettings();
     setStepSize(50);
-    EXPECT_EQ(folder.read("tabrin.ini"),
+    EXPECT_EQ(desk.folder.read("tabrin.ini"),
               "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=1\r\n"
               "ignoreunnamed=0\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n"
               "centerkey= win + c \r\nwiderkey=Ctrl+Alt+F9\r\n");
@@ -283,74 +279,67 @@ std::vector<std::string> namesIn(const TempFolder& folder) {
 }  // namespace
 
 TEST(SettingsFile, ReplacedWholeKeepingItsHiddenAndSystemMarks) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
-    const std::string ini = folder.file("tabrin.ini");
+    DeskWithFolder desk;
+    const std::string ini = desk.folder.file("tabrin.ini");
 
     // No file yet: the new one appears whole, without marks.
     setStepSize(5);
-    EXPECT_EQ(folder.read("tabrin.ini"), withStep(5));
+    EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(5));
     EXPECT_EQ(GetFileAttributesUtf8(ini.c_str()), FILE_ATTRIBUTE_ARCHIVE);
 
     for (std::uint32_t marks : {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM,
                                 FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM}) {
         desk.fileMarks[ini] = marks;
         for (int step : {10, 30}) setStepSize(step);
-        EXPECT_EQ(folder.read("tabrin.ini"), withStep(30)) << marks;
+        EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(30)) << marks;
         EXPECT_EQ(GetFileAttributesUtf8(ini.c_str()), FILE_ATTRIBUTE_ARCHIVE | marks) << marks;
-        EXPECT_EQ(namesIn(folder), std::vector<std::string>{"tabrin.ini"}) << marks;
+        EXPECT_EQ(namesIn(desk.folder), std::vector<std::string>{"tabrin.ini"}) << marks;
     }
 
     // A power cut right after a save finds the bytes on disk.
     setStepSize(40);
     desk.powerCut();
-    EXPECT_EQ(folder.read("tabrin.ini"), withStep(40));
+    EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(40));
 }
 
 TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
     struct Case {
         const char* name;
-        void (*arrange)(SimulatedDesktop& desk, const TempFolder& folder);
+        void (*arrange)(DeskWithFolder& desk);
         std::string fileAfter;  // tabrin.ini after choosing 5 px; "<missing>" for none
     };
     const Case cases[] = {
         {"read-only file",
-         [](SimulatedDesktop& desk, const TempFolder& folder) {
-             desk.fileMarks[folder.file("tabrin.ini")] = FILE_ATTRIBUTE_READONLY;
+         [](DeskWithFolder& desk) {
+             desk.fileMarks[desk.folder.file("tabrin.ini")] = FILE_ATTRIBUTE_READONLY;
          },
          withStep(7)},
         {"folder refusing new files",
-         [](SimulatedDesktop& desk, const TempFolder&) { desk.refuseNewFiles = true; }, withStep(7)},
-        {"full disk", [](SimulatedDesktop& desk, const TempFolder&) { desk.diskFull = true; },
-         withStep(7)},
+         [](DeskWithFolder& desk) { desk.faults.refuseNewFiles = true; }, withStep(7)},
+        {"full disk", [](DeskWithFolder& desk) { desk.faults.diskFull = true; }, withStep(7)},
         {"full disk and no file yet",
-         [](SimulatedDesktop& desk, const TempFolder& folder) {
-             desk.diskFull = true;
-             std::remove(folder.file("tabrin.ini").c_str());
+         [](DeskWithFolder& desk) {
+             desk.faults.diskFull = true;
+             std::remove(desk.folder.file("tabrin.ini").c_str());
          },
          "<missing>"},
         {"a temporary file left by a crash is replaced",
-         [](SimulatedDesktop&, const TempFolder& folder) {
-             folder.write("tabrin.ini.tmp", "stepsize=9\r\n");
-         },
+         [](DeskWithFolder& desk) { desk.folder.write("tabrin.ini.tmp", "stepsize=9\r\n"); },
          withStep(5)},
         {"ReplaceFile removed the old file and could not rename: the new one is moved in",
-         [](SimulatedDesktop& desk, const TempFolder&) {
-             desk.heldError = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
-             desk.heldCalls = 1;
+         [](DeskWithFolder& desk) {
+             desk.faults.heldError = ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+             desk.faults.heldCalls = 1;
          },
          withStep(5)},
     };
     for (const Case& c : cases) {
-        SimulatedDesktop desk;
-        TempFolder folder;
-        desk.modulePath = folder.file("tabrin.exe");
-        folder.write("tabrin.ini", withStep(7));
-        c.arrange(desk, folder);
+        DeskWithFolder desk;
+        desk.folder.write("tabrin.ini", withStep(7));
+        c.arrange(desk);
         setStepSize(5);
-        EXPECT_EQ(folder.read("tabrin.ini"), c.fileAfter) << c.name;
-        EXPECT_FALSE(folder.exists("tabrin.ini.tmp")) << c.name;
+        EXPECT_EQ(desk.folder.read("tabrin.ini"), c.fileAfter) << c.name;
+        EXPECT_FALSE(desk.folder.exists("tabrin.ini.tmp")) << c.name;
         EXPECT_TRUE(desk.openFiles.empty()) << c.name;
         EXPECT_EQ(settings.stepsize, 5) << c.name;  // the choice holds for the run
     }
@@ -359,15 +348,13 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
 namespace {
 
 // Tabrin's hidden window, whose timers retry a save, with tabrin.ini holding a step of 7.
-struct HeldFileDesk : SimulatedDesktop {
-    TempFolder folder;
+struct HeldFileDesk : DeskWithFolder {
     HeldFileDesk(std::uint32_t error, int calls) {
-        modulePath = folder.file("tabrin.exe");
         folder.write("tabrin.ini", withStep(7));
         mainWindow = addWindow("TabrIN", {0, 0, 0, 0}, false, "TabrINWndClass");
         windows[mainWindow].proc = mainWindowProc;
-        heldError = error;
-        heldCalls = calls;
+        faults.heldError = error;
+        faults.heldCalls = calls;
     }
 };
 
@@ -400,7 +387,7 @@ TEST(SettingsFile, ASaveOutlastsAFileHeldForAMomentAndNeverLosesTheOnlyWholeCopy
         settings = Settings{};  // the next start finds the newest whole copy
         loadSettings();
         EXPECT_EQ(settings.stepsize, c.fileAfterTenSeconds == withStep(7) ? 7 : 5) << c.error;
-        desk.heldCalls = 0;  // and once the file is free, the next save tidies up
+        desk.faults.heldCalls = 0;  // and once the file is free, the next save tidies up
         saveSettings();
         EXPECT_EQ(namesIn(desk.folder), std::vector<std::string>{"tabrin.ini"}) << c.error;
     }
@@ -413,25 +400,24 @@ TEST(SettingsFile, WhileTheFileIsHeldTheLatestChangeWinsWithOneTimer) {
         desk.passTime(100);
     }
     EXPECT_EQ(desk.timers.size(), 1u);
-    desk.heldCalls = 0;
+    desk.faults.heldCalls = 0;
     desk.passTime(250);
     EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(50));
     EXPECT_TRUE(desk.timers.empty());
 }
 
 TEST(SettingsFile, UnreadableOrUnwritableFilesAreSkipped) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
+    DeskWithFolder desk;
 
     // A folder where the file should be: reading ends on the read error, writing fails.
-    ASSERT_EQ(std::system(("mkdir '" + folder.file("tabrin.ini") + "'").c_str()), 0);
+    ASSERT_EQ(std::system(("mkdir '" + desk.folder.file("tabrin.ini") + "'").c_str()), 0);
     loadSettings();
     EXPECT_EQ(format(settings), kDefaultFile);
     setStepSize(5);
     EXPECT_EQ(settings.stepsize, 5);
-    EXPECT_EQ(GetFileAttributesUtf8(folder.file("tabrin.ini").c_str()), FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_FALSE(folder.exists("tabrin.ini.tmp"));
+    EXPECT_EQ(GetFileAttributesUtf8(desk.folder.file("tabrin.ini").c_str()),
+              FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_FALSE(desk.folder.exists("tabrin.ini.tmp"));
 
     desk.modulePath.clear();  // no path at all
     loadSettings();

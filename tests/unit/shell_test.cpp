@@ -29,13 +29,11 @@ std::vector<std::string> lifecycle(const std::vector<std::string>& calls) {
 }  // namespace
 
 TEST(Shell, BringsEverythingUpInOrderAndTakesItDownOnClose) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
+    DeskWithFolder desk;
     desk.postToClass(kClass, WM_CLOSE);
 
     EXPECT_EQ(runTabrin(reinterpret_cast<InstanceHandle>(0x400000)), 0);
-    EXPECT_FALSE(desk.loopStarved);
+    EXPECT_FALSE(desk.records.loopStarved);
 
     const std::vector<std::string> expected = {
         "OpenFile rb", "OpenFile rb",  // no tabrin.ini, nor a tabrin.ini.tmp left in its place
@@ -53,7 +51,7 @@ TEST(Shell, BringsEverythingUpInOrderAndTakesItDownOnClose) {
         "Shell_NotifyIconA DELETE",
         "PostQuitMessage",
     };
-    EXPECT_EQ(lifecycle(desk.calls), expected);
+    EXPECT_EQ(lifecycle(desk.records.calls), expected);
 
     // Everything given back; the window itself stays hidden and is never destroyed.
     EXPECT_TRUE(desk.hotkeys.empty());
@@ -63,21 +61,21 @@ TEST(Shell, BringsEverythingUpInOrderAndTakesItDownOnClose) {
     WindowHandle window = desk.findWindow(kClass, "TabrIN");
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(desk.visible(window));
-    EXPECT_FALSE(folder.exists("tabrin.ini"));  // nothing written at start or exit
+    EXPECT_FALSE(desk.folder.exists("tabrin.ini"));  // nothing written at start or exit
 }
 
 TEST(Shell, ASecondCopyIsRefusedWithItsBox) {
     for (bool race : {false, true}) {
         SimulatedDesktop desk;
-        if (race) desk.mutexRace = true;  // both copies passed the first test at once
+        if (race) desk.faults.mutexRace = true;  // both copies passed the first test at once
         else desk.mutexes.insert("TabrinInstanceMutex");
 
         EXPECT_EQ(runTabrin(nullptr), 0);
-        ASSERT_EQ(desk.boxes.size(), 1u) << "race " << race;
-        EXPECT_EQ(desk.boxes[0].caption, "Error");
-        EXPECT_EQ(desk.boxes[0].text, kAlreadyRunning);
-        EXPECT_EQ(desk.boxes[0].type, MB_OK);
-        EXPECT_EQ(desk.boxes[0].owner, nullptr);
+        ASSERT_EQ(desk.records.boxes.size(), 1u) << "race " << race;
+        EXPECT_EQ(desk.records.boxes[0].caption, "Error");
+        EXPECT_EQ(desk.records.boxes[0].text, kAlreadyRunning);
+        EXPECT_EQ(desk.records.boxes[0].type, MB_OK);
+        EXPECT_EQ(desk.records.boxes[0].owner, nullptr);
         EXPECT_EQ(desk.findWindow(kClass, "TabrIN"), nullptr) << "race " << race;
         EXPECT_TRUE(desk.hotkeys.empty());
     }
@@ -86,18 +84,18 @@ TEST(Shell, ASecondCopyIsRefusedWithItsBox) {
 TEST(Shell, StartUpFailuresEndWithoutWaiting) {
     {
         SimulatedDesktop desk;
-        desk.failRegisterClass = true;
+        desk.faults.failRegisterClass = true;
         EXPECT_EQ(runTabrin(nullptr), 0);
-        ASSERT_EQ(desk.boxes.size(), 1u);
-        EXPECT_EQ(desk.boxes[0].caption, "Error");
-        EXPECT_EQ(desk.boxes[0].text, "Error Registering Window Class");
+        ASSERT_EQ(desk.records.boxes.size(), 1u);
+        EXPECT_EQ(desk.records.boxes[0].caption, "Error");
+        EXPECT_EQ(desk.records.boxes[0].text, "Error Registering Window Class");
     }
     {
         SimulatedDesktop desk;
-        desk.failCreateWindow = true;
+        desk.faults.failCreateWindow = true;
         EXPECT_EQ(runTabrin(nullptr), 0);
-        EXPECT_FALSE(desk.loopStarved);  // it never entered a loop nothing could end
-        EXPECT_TRUE(desk.boxes.empty());
+        EXPECT_FALSE(desk.records.loopStarved);  // it never entered a loop nothing could end
+        EXPECT_TRUE(desk.records.boxes.empty());
     }
 }
 
@@ -108,29 +106,27 @@ TEST(Shell, RoutesCommandsAndUnknownMessages) {
     desk.postToClass(kClass, WM_COMMAND, 0x10002);  // IDCANCEL in the low word closes
 
     EXPECT_EQ(runTabrin(nullptr), 0);
-    ASSERT_EQ(desk.defaultHandled.size(), 2u);
-    EXPECT_EQ(desk.defaultHandled[0].message, WM_COMMAND);
-    EXPECT_EQ(desk.defaultHandled[0].wParam, 7u);
-    EXPECT_EQ(desk.defaultHandled[1].message, 0x0400u + 77);
-    EXPECT_EQ(desk.defaultHandled[1].lParam, 6);
+    ASSERT_EQ(desk.records.defaultHandled.size(), 2u);
+    EXPECT_EQ(desk.records.defaultHandled[0].message, WM_COMMAND);
+    EXPECT_EQ(desk.records.defaultHandled[0].wParam, 7u);
+    EXPECT_EQ(desk.records.defaultHandled[1].message, 0x0400u + 77);
+    EXPECT_EQ(desk.records.defaultHandled[1].lParam, 6);
     EXPECT_TRUE(desk.trayIcons.empty());
     EXPECT_TRUE(desk.hotkeys.empty());
-    EXPECT_FALSE(desk.loopStarved);  // it ended on the quit message
+    EXPECT_FALSE(desk.records.loopStarved);  // it ended on the quit message
 }
 
 TEST(Shell, SettingsFromTheFileSteerTheBringUp) {
-    SimulatedDesktop desk;
-    TempFolder folder;
-    desk.modulePath = folder.file("tabrin.exe");
-    folder.write("tabrin.ini", "enablemousescroll=0\n");
+    DeskWithFolder desk;
+    desk.folder.write("tabrin.ini", "enablemousescroll=0\n");
     desk.postToClass(kClass, WM_CLOSE);
 
     runTabrin(nullptr);
-    for (const std::string& call : desk.calls) {
+    for (const std::string& call : desk.records.calls) {
         EXPECT_NE(call, "SetWindowsHookExA");
         EXPECT_NE(call, "RegisterRawInputDevices");
     }
-    EXPECT_EQ(folder.read("tabrin.ini"), "enablemousescroll=0\n");
+    EXPECT_EQ(desk.folder.read("tabrin.ini"), "enablemousescroll=0\n");
 }
 
 TEST(Shell, TheTrayIconComesBackWhenExplorerRestarts) {

@@ -1,4 +1,6 @@
-// A desktop in memory that answers Tabrin's platform calls the way Windows would.
+// A desktop in memory that answers Tabrin's platform calls the way Windows would. The calls of
+// each area are answered in simulated_windows.cpp, simulated_input.cpp, simulated_files.cpp and
+// simulated_shell.cpp; messages, timers and the process in simulated_desktop.cpp.
 #pragma once
 
 #include <deque>
@@ -23,13 +25,24 @@ public:
     using MenuHandle = platform::MenuHandle;
     using Rect = platform::Rect;
 
+    // Becomes the desktop the platform calls reach, with a 1920x1080 screen, and resets
+    // Tabrin's process-wide state to what a fresh process has.
+    SimulatedDesktop();
+    ~SimulatedDesktop();
+    SimulatedDesktop(const SimulatedDesktop&) = delete;
+    SimulatedDesktop& operator=(const SimulatedDesktop&) = delete;
+
+    // ---- Windows ---------------------------------------------------------------------------
+
     struct Window {
         std::string title;
         std::string className;
         Rect rect;
         bool visible;
-        platform::WindowProc proc;  // set for windows of a registered class
-        unsigned lastPositionFlags;
+        platform::WindowProc proc = nullptr;  // set for windows of a registered class
+        // SetWindowPos's last flags: a record, kept here because a table in records would
+        // allocate on the paths that must not.
+        unsigned lastPositionFlags = 0;
         bool zoomed = false;   // IsZoomed: maximised
         bool cloaked = false;  // DWMWA_CLOAKED: visible to IsWindowVisible, not on the screen
         bool iconic = false;   // IsIconic: minimised
@@ -45,53 +58,6 @@ public:
         };
         std::vector<Position> waitingPositions = {};
     };
-    struct MenuItem {
-        unsigned flags;
-        std::uintptr_t id;  // command identifier, or the submenu for MF_POPUP
-        std::string label;
-        bool checked;
-    };
-    struct Popup {
-        MenuHandle menu;
-        unsigned flags;
-        int x, y;
-        WindowHandle owner;
-        WindowHandle foregroundAtOpen;
-    };
-    struct Box {
-        WindowHandle owner;
-        std::string text;
-        std::string caption;
-        unsigned type;
-    };
-    struct Hotkey {
-        WindowHandle owner;  // null: held by another program
-        int id;
-        unsigned modifiers;
-        unsigned key;
-    };
-    struct Message {
-        WindowHandle window;
-        unsigned message;
-        platform::WParam wParam;
-        platform::LParam lParam;
-        std::string toClass;  // for a window that does not exist yet: the first of this class
-    };
-    struct Broadcast {
-        unsigned message;
-        platform::WParam wParam;
-        platform::LParam lParam;
-        bool waits;  // the sender waited for every top-level window to answer
-    };
-
-    // Becomes the desktop the platform calls reach, with a 1920x1080 screen, and resets
-    // Tabrin's process-wide state to what a fresh process has.
-    SimulatedDesktop();
-    ~SimulatedDesktop();
-    SimulatedDesktop(const SimulatedDesktop&) = delete;
-    SimulatedDesktop& operator=(const SimulatedDesktop&) = delete;
-
-    // Windows
     WindowHandle addWindow(const std::string& title, Rect rect, bool visible = true,
                            const std::string& className = "");
     void removeWindow(WindowHandle window);
@@ -120,13 +86,9 @@ public:
     void setScreen(int width, int height);
     WindowHandle addTaskbar(int height);  // along the bottom; the work area shrinks to match
     Rect workArea;
-    unsigned lastWorkAreaWinIni = 0;
-    // Some Windows versions re-maximise maximised windows themselves when the work area changes.
-    bool refitsMaximisedWindows = false;
     // A new screen size: the work area becomes the whole screen and every top-level window of
     // ours gets WM_DISPLAYCHANGE.
     void changeDisplay(int width, int height);
-    bool dwmMissing = false;  // DwmGetWindowAttribute fails, as before Windows 8
     int devicesOutstanding = 0;  // GetDC without ReleaseDC
 
     // Monitors: the first is the primary, the screen itself (setScreen resizes it), whose work
@@ -144,7 +106,8 @@ public:
         return monitor == 0 ? workArea : monitors[monitor].work;
     }
     std::vector<Monitor> monitors;
-    bool failMonitorInfo = false;  // as for a display detached between the two calls
+
+    // ---- Input -----------------------------------------------------------------------------
 
     // Keyboard. hold() and releaseKeys() change the keys without any event, as when they go down
     // before a program starts or up on another desktop; press() and release() are typed keys,
@@ -154,22 +117,18 @@ public:
     void press(int key) { typeKey(key, false); }
     void release(int key) { typeKey(key, true); }
     void typeKey(int key, bool up);
-    std::vector<int> keyReads;
-    // Windows posts WM_INPUT and updates the key state separately; true delivers the message first.
-    bool rawInputBeforeKeyState = false;
-    bool refuseRawInput = false;
     WindowHandle rawKeyboardTarget = nullptr;  // registered with RIDEV_INPUTSINK; null: none
-    int rawInputsDelivered = 0;
-    struct SentKey {
-        int key;
-        bool up;
-        bool fromHook;  // sent while a hook procedure was running
+
+    // Hotkeys. pressHotkey delivers WM_HOTKEY when the combination is registered; false when
+    // nobody holds it. A key held past the repeat delay repeats the combination, unless it has
+    // MOD_NOREPEAT.
+    struct Hotkey {
+        WindowHandle owner;  // null: held by another program
+        int id;
+        unsigned modifiers;
+        unsigned key;
     };
-    std::vector<SentKey> sentKeys;  // SendInput
-    // Delivers WM_HOTKEY when the combination is registered; false when nobody holds it.
-    // A key held past the repeat delay repeats the combination, unless it has MOD_NOREPEAT.
     bool pressHotkey(unsigned modifiers, unsigned key, int autoRepeats = 0);
-    bool refuseNoRepeat = false;  // RegisterHotKey fails on MOD_NOREPEAT, as Vista may
     void takeHotkeyElsewhere(unsigned modifiers, unsigned key);
     const Hotkey* hotkey(WindowHandle owner, int id) const;
     std::vector<Hotkey> hotkeys;
@@ -178,13 +137,28 @@ public:
     // when it reached the rest of the desktop.
     bool sendMouse(unsigned message, short wheelDelta = 0, int code = platform::HC_ACTION);
     int hooksInstalled() const { return static_cast<int>(hooks.size()); }
-    bool failHookInstall = false;
-    int passedOn = 0;  // CallNextHookEx calls
     // Windows removes a low-level hook without notice after repeated time-outs.
     void dropHooksSilently() { hooks.clear(); }
     bool insideHook = false;
+    platform::Point cursor = {0, 0};
 
-    // Tray
+    // ---- Files -----------------------------------------------------------------------------
+
+    // The bytes live in the host's files; the marks Linux has no place for (read-only, hidden,
+    // system) live here, by path, and are obeyed the way Windows obeys them.
+    std::map<std::string, std::uint32_t> fileMarks;
+    // Files written since their last flush lose their bytes, as after a power cut.
+    void powerCut();
+    struct OpenFile {
+        std::FILE* file;
+        std::string path;
+    };
+    std::map<platform::FileHandle, OpenFile> openFiles;
+    std::set<std::string> unflushed;
+    std::string modulePath;
+
+    // ---- Shell: the tray, its icons, menus and message boxes --------------------------------
+
     std::map<unsigned, platform::NotifyIconData> trayIcons;  // by uID
     // A button on icon `id`: the window holding the icons (the taskbar unless set) comes to the
     // front, then the icon's owner gets its callback message.
@@ -193,11 +167,6 @@ public:
     // Icons gone, "TaskbarCreated" sent to every top-level window; to an elevated program's
     // windows only where ChangeWindowMessageFilterEx let it through.
     void restartExplorer();
-    unsigned long long shellBusyUntil = 0;  // NIM_ADD and NIM_MODIFY fail before this time
-    int addsTimingOut = 0;                  // the next adds go in but report failure
-    std::vector<unsigned long long> iconAdds;  // the time of each NIM_ADD
-    bool elevated = false;
-    bool hasMessageFilterEx = true;  // false: Windows Vista, before the function existed
     std::set<std::pair<WindowHandle, unsigned>> messagesAllowed;
 
     // Icons loaded with LoadImageA and not destroyed, with the size they were loaded at.
@@ -208,7 +177,60 @@ public:
     std::map<platform::IconHandle, Icon> icons;
     // SM_CXSMICON at the scale at sign-in: 16 at 100 %, 20 at 125 %, 24 at 150 %, 32 at 200 %.
     int smallIconSize = 16;
-    bool hasDpiFunctions = true;  // false: before Windows 10 (1607)
+
+    // Menus: TrackPopupMenu answers from chooseFromMenu, 0 (dismissed) when none is queued.
+    struct MenuItem {
+        unsigned flags;
+        std::uintptr_t id;  // command identifier, or the submenu for MF_POPUP
+        std::string label;
+        bool checked;
+    };
+    struct Popup {
+        MenuHandle menu;
+        unsigned flags;
+        int x, y;
+        WindowHandle owner;
+        WindowHandle foregroundAtOpen;
+    };
+    const std::vector<MenuItem>& itemsOf(MenuHandle menu) const { return menus.at(menu); }
+    bool isChecked(MenuHandle menu, unsigned id) const;
+    void chooseFromMenu(int id) { menuChoices.push_back(id); }
+
+    // Message boxes: answered from answerBox, else IDOK (MB_OK) or IDNO (MB_YESNO).
+    struct Box {
+        WindowHandle owner;
+        std::string text;
+        std::string caption;
+        unsigned type;
+    };
+    void answerBox(int answer) { boxAnswers.push_back(answer); }
+
+    // Run while a menu or a box is open, as the user or the system would act meanwhile.
+    std::function<void()> whileMenuOpen;
+    std::function<void()> whileBoxOpen;
+
+    // ---- Messages, time and the process -----------------------------------------------------
+
+    struct Message {
+        WindowHandle window;
+        unsigned message;
+        platform::WParam wParam;
+        platform::LParam lParam;
+        std::string toClass;  // for a window that does not exist yet: the first of this class
+    };
+    // Posted messages wait for GetMessageA; an empty queue ends the loop and is noted.
+    void post(WindowHandle window, unsigned message, platform::WParam wParam = 0,
+              platform::LParam lParam = 0);
+    void postToClass(const std::string& className, unsigned message, platform::WParam wParam = 0,
+                     platform::LParam lParam = 0);
+    std::deque<Message> queue;
+    // Dispatches the posted messages as a running loop would; returns how many.
+    int pumpPosted();
+    platform::LResult send(WindowHandle window, unsigned message, platform::WParam wParam = 0,
+                           platform::LParam lParam = 0);
+    // To HWND_BROADCAST (and SPIF_SENDCHANGE's). Our windows get it at once: they belong to
+    // the sending thread.
+    void broadcast(unsigned message, platform::WParam wParam, platform::LParam lParam, bool waits);
 
     // Time: timers fire WM_TIMER as their intervals pass.
     struct Timer {
@@ -221,81 +243,101 @@ public:
     unsigned long long now = 0;  // ms
     void passTime(unsigned ms);
 
-    // Run while a menu or a box is open, as the user or the system would act meanwhile.
-    std::function<void()> whileMenuOpen;
-    std::function<void()> whileBoxOpen;
-
-    // Menus: TrackPopupMenu answers from chooseFromMenu, 0 (dismissed) when none is queued.
-    const std::vector<MenuItem>& itemsOf(MenuHandle menu) const { return menus.at(menu); }
-    bool isChecked(MenuHandle menu, unsigned id) const;
-    void chooseFromMenu(int id) { menuChoices.push_back(id); }
-    std::vector<Popup> popups;
-    platform::Point cursor = {0, 0};
-
-    // Message boxes: answered from answerBox, else IDOK (MB_OK) or IDNO (MB_YESNO).
-    void answerBox(int answer) { boxAnswers.push_back(answer); }
-    std::vector<Box> boxes;
-
-    // Files: the bytes live in the host's files; the marks Linux has no place for (read-only,
-    // hidden, system) live here, by path, and are obeyed the way Windows obeys them.
-    std::map<std::string, std::uint32_t> fileMarks;
-    bool refuseNewFiles = false;        // the folder lets files be changed but not created
-    bool diskFull = false;              // WriteFile stores half the bytes and fails
-    // Another program holds the file open without delete sharing for the next heldCalls calls of
-    // ReplaceFile and MoveFileEx (-1: for good). ReplaceFile fails with heldError and leaves the
-    // files as Windows documents for that error (1176: the old file gone; 1177: the old file
-    // under another name, its marks on the new one); MoveFileEx fails with ERROR_ACCESS_DENIED.
-    std::uint32_t heldError = 0;
-    int heldCalls = 0;
-    // Files written since their last flush lose their bytes, as after a power cut.
-    void powerCut();
-    struct OpenFile {
-        std::FILE* file;
-        std::string path;
-    };
-    std::map<platform::FileHandle, OpenFile> openFiles;
-    std::set<std::string> unflushed;
-
-    // Process
-    std::string modulePath;
     std::set<std::string> mutexes;
-    bool mutexRace = false;  // another copy creates the mutex between our test and our create
-    bool failRegisterClass = false;
-    bool failCreateWindow = false;
 
-    // Messages: posted ones wait for GetMessageA; an empty queue ends the loop and is noted.
-    void post(WindowHandle window, unsigned message, platform::WParam wParam = 0,
-              platform::LParam lParam = 0);
-    void postToClass(const std::string& className, unsigned message, platform::WParam wParam = 0,
-                     platform::LParam lParam = 0);
-    std::deque<Message> queue;
-    // Dispatches the posted messages as a running loop would; returns how many.
-    int pumpPosted();
-    bool loopStarved = false;
-    std::vector<Message> defaultHandled;  // DefWindowProcA calls
-    platform::LResult send(WindowHandle window, unsigned message, platform::WParam wParam = 0,
-                           platform::LParam lParam = 0);
-    // Messages sent to HWND_BROADCAST (and SPIF_SENDCHANGE's), in order. Our windows get them
-    // at once: they belong to the sending thread.
-    std::vector<Broadcast> broadcasts;
-    void broadcast(unsigned message, platform::WParam wParam, platform::LParam lParam, bool waits);
+    // ---- Faults: failures and older systems, by area; the defaults are a current Windows -----
 
-    // A log of the calls that bring Tabrin up and take it down, and of those that change or
-    // look up windows, monitors and work areas (with their arguments), in order. The hook,
-    // raw-input and desktop calls leave it alone while logCalls is off, so that a test can
-    // count Tabrin's allocations.
-    std::vector<std::string> calls;
-    bool logCalls = true;
-    void logCall(const char* call) {
-        if (logCalls) calls.push_back(call);
-    }
+    struct Faults {
+        // Windows
+        bool dwmMissing = false;       // DwmGetWindowAttribute fails, as before Windows 8
+        bool failMonitorInfo = false;  // as for a display detached between the two calls
+        // Some Windows versions re-maximise maximised windows themselves when the work area
+        // changes.
+        bool refitsMaximisedWindows = false;
 
-    // ---- Implementation state read by the platform functions ----
+        // Input
+        bool refuseNoRepeat = false;  // RegisterHotKey fails on MOD_NOREPEAT, as Vista may
+        bool refuseRawInput = false;
+        bool failHookInstall = false;
+        // Windows posts WM_INPUT and updates the key state separately; true delivers the
+        // message first.
+        bool rawInputBeforeKeyState = false;
+
+        // Files
+        bool refuseNewFiles = false;  // the folder lets files be changed but not created
+        bool diskFull = false;        // WriteFile stores half the bytes and fails
+        // Another program holds the file open without delete sharing for the next heldCalls
+        // calls of ReplaceFile and MoveFileEx (-1: for good). ReplaceFile fails with heldError
+        // and leaves the files as Windows documents for that error (1176: the old file gone;
+        // 1177: the old file under another name, its marks on the new one); MoveFileEx fails
+        // with ERROR_ACCESS_DENIED.
+        std::uint32_t heldError = 0;
+        int heldCalls = 0;
+
+        // Shell
+        unsigned long long shellBusyUntil = 0;  // NIM_ADD and NIM_MODIFY fail before this time
+        int addsTimingOut = 0;                  // the next adds go in but report failure
+        bool elevated = false;  // Tabrin runs as administrator: see restartExplorer
+        bool hasMessageFilterEx = true;  // false: Windows Vista, before the function existed
+        bool hasDpiFunctions = true;     // false: before Windows 10 (1607)
+
+        // Process
+        bool mutexRace = false;  // another copy creates the mutex between our test and our create
+        bool failRegisterClass = false;
+        bool failCreateWindow = false;
+    };
+    Faults faults;
+
+    // ---- Records: what Tabrin asked of the desktop ------------------------------------------
+
+    struct Broadcast {
+        unsigned message;
+        platform::WParam wParam;
+        platform::LParam lParam;
+        bool waits;  // the sender waited for every top-level window to answer
+    };
+    struct SentKey {
+        int key;
+        bool up;
+        bool fromHook;  // sent while a hook procedure was running
+    };
+    struct Records {
+        // The calls that bring Tabrin up and take it down, and those that change or look up
+        // windows, monitors and work areas (with their arguments). The hook, raw-input and
+        // desktop calls leave it alone while logCalls is off, so that a test can count Tabrin's
+        // allocations.
+        std::vector<std::string> calls;
+        bool logCalls = true;
+
+        // Windows; each window's last SetWindowPos flags are in its Window
+        unsigned lastWorkAreaWinIni = 0;
+        std::vector<Broadcast> broadcasts;  // to HWND_BROADCAST and SPIF_SENDCHANGE's
+
+        // Input
+        std::vector<int> keyReads;      // GetAsyncKeyState
+        std::vector<SentKey> sentKeys;  // SendInput
+        int rawInputsDelivered = 0;
+        int passedOn = 0;  // CallNextHookEx calls
+
+        // Shell
+        std::vector<unsigned long long> iconAdds;  // the time of each NIM_ADD
+        std::vector<Popup> popups;
+        std::vector<Box> boxes;
+
+        // Messages
+        std::vector<Message> defaultHandled;  // DefWindowProcA calls
+        bool loopStarved = false;             // GetMessageA found the queue empty
+    };
+    Records records;
+
+    // ---- State read by the platform functions ------------------------------------------------
+
     std::map<WindowHandle, Window> windows;
     std::vector<WindowHandle> zOrder;
     WindowHandle desktopWindow = nullptr;
     WindowHandle foreground = nullptr;
     std::set<int> held;
+    std::deque<platform::RawKeyboardInput> rawInputs;  // WM_INPUT's lParam points at one
     std::vector<std::pair<platform::HookHandle, platform::HookProc>> hooks;
     std::map<MenuHandle, std::vector<MenuItem>> menus;
     std::deque<int> menuChoices;
@@ -304,7 +346,6 @@ public:
     std::map<std::string, unsigned> registeredMessages;
     std::uint32_t lastError = 0;
     std::uintptr_t nextHandle = 0x100;
-    std::deque<platform::RawKeyboardInput> rawInputs;  // WM_INPUT's lParam points at one
 
     static SimulatedDesktop* current;
 };

@@ -49,12 +49,12 @@ WindowHandle addTabrinWindow(SimulatedDesktop& desk) {
 // Every work-area change is announced once, and nobody is waited for.
 void expectAnnouncedWithoutWaiting(const SimulatedDesktop& desk, size_t changes) {
     size_t announced = 0;
-    for (const SimulatedDesktop::Broadcast& b : desk.broadcasts) {
+    for (const SimulatedDesktop::Broadcast& b : desk.records.broadcasts) {
         EXPECT_FALSE(b.waits) << "a broadcast that waits on every top-level window";
         if (b.message == WM_SETTINGCHANGE && b.wParam == SPI_SETWORKAREA) ++announced;
     }
     EXPECT_EQ(announced, changes);
-    EXPECT_EQ(desk.lastWorkAreaWinIni, 0u) << "neither waiting nor written to the profile";
+    EXPECT_EQ(desk.records.lastWorkAreaWinIni, 0u) << "neither waiting nor written to the profile";
 }
 
 }  // namespace
@@ -88,7 +88,7 @@ TEST(Taskbar, HidingGivesTheScreenAndShowingTakesItBack) {
 
 TEST(Taskbar, OneMonitorIsToggledWithTheSameCallsAsEver) {
     Desk desk;
-    desk.calls.clear();
+    desk.records.calls.clear();
     onHotkey(kHotkeyTaskbar);
     onHotkey(kHotkeyTaskbar);
     const std::vector<std::string> expected = {
@@ -103,7 +103,7 @@ TEST(Taskbar, OneMonitorIsToggledWithTheSameCallsAsEver) {
         "SetWindowPos #32769 0 0 1920 1040 532", "SystemParametersInfoA 47 {0, 0, 1920, 1040}",
         "SendNotifyMessageA 26 47", "EnumWindows", "SetWindowPos Filling 0 0 1920 1040 16404",
     };
-    EXPECT_EQ(desk.calls, expected);
+    EXPECT_EQ(desk.records.calls, expected);
 }
 
 TEST(Taskbar, EveryMonitorGivesItsTaskbarsSpaceAndTakesItBack) {
@@ -221,7 +221,7 @@ TEST(Taskbar, MaximisedWindowsFollowWithTheirFrameOutside) {
     for (int inset : {8, 4}) {
         for (bool systemRefits : {false, true}) {
             Desk desk;
-            desk.refitsMaximisedWindows = systemRefits;
+            desk.faults.refitsMaximisedWindows = systemRefits;
             WindowHandle maximised = desk.addMaximisedWindow("Maximised", inset);
             WindowHandle popup = desk.addMaximisedWindow("Maximised without frame", 0);
             // Not of the maximised form: uneven, not maximised, or on a monitor to the right.
@@ -312,7 +312,7 @@ TEST(Taskbar, ShellAndCloakedWindowsAreNeverRefitted) {
     for (bool dwmMissing : {false, true}) {
         for (const Case& c : cases) {
             Desk desk;
-            desk.dwmMissing = dwmMissing;
+            desk.faults.dwmMissing = dwmMissing;
             WindowHandle window = desk.addWindow(c.title, kAboveTaskbar, true, c.className);
             if (c.cloaked) desk.cloak(window);
             if (c.registeredShell) desk.shellWindow = window;
@@ -367,7 +367,7 @@ TEST(Taskbar, AToggleNeverStartsInsideAnother) {
 TEST(Taskbar, HeldWinXTogglesOnceAndAThousandPressesEndWhereTheyBegan) {
     for (bool vista : {false, true}) {
         Desk desk;
-        desk.refuseNoRepeat = vista;
+        desk.faults.refuseNoRepeat = vista;
         addTabrinWindow(desk);
         registerHotkeys();
         ASSERT_TRUE(desk.pressHotkey(MOD_WIN, 'X', 5));  // held past the repeat delay

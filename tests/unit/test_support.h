@@ -1,7 +1,9 @@
-// Helpers shared by the unit tests: a fresh process state and a temporary folder.
+// Helpers shared by the unit tests: a fresh process state, a temporary folder and a desktop in it.
 #pragma once
 
 #include <string>
+
+#include "simulated_desktop.h"
 
 // Puts every module of Tabrin back to what a new process starts with.
 void resetTabrinState();
@@ -23,4 +25,10 @@ public:
 
 private:
     std::string path_;
+};
+
+// A simulated desktop whose tabrin.exe sits in a folder of its own, beside its tabrin.ini.
+struct DeskWithFolder : SimulatedDesktop {
+    TempFolder folder;
+    DeskWithFolder() { modulePath = folder.file("tabrin.exe"); }
 };

@@ -18,13 +18,11 @@ using namespace platform;
 namespace {
 
 // Tabrin's hidden window and its tray, as bring-up leaves them, with the file in a temp folder.
-struct TrayDesk : SimulatedDesktop {
-    TempFolder folder;
+struct TrayDesk : DeskWithFolder {
     WindowHandle other = addWindow("Editor", {0, 0, 100, 100});
     WindowHandle taskbar = addTaskbar(40);
 
     explicit TrayDesk(const std::string& file = "") {
-        modulePath = folder.file("tabrin.exe");
         if (!file.empty()) folder.write("tabrin.ini", file);
         mainWindow = addWindow("TabrIN", {0, 0, 0, 0}, false, "TabrINWndClass");
         windows[mainWindow].proc = mainWindowProc;  // timers, "TaskbarCreated" and WM_CLOSE
@@ -131,7 +129,7 @@ TEST(TrayCommands, EachChoiceIsSavedAtOnce) {
         EXPECT_NE(file.find(std::string(c.changedLine) + "\r\n"), std::string::npos)
             << c.command << ": " << file;
         EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 7) << c.command;
-        EXPECT_EQ(desk.popups.size(), 1u);
+        EXPECT_EQ(desk.records.popups.size(), 1u);
     }
 }
 
@@ -140,19 +138,20 @@ TEST(TrayCommands, DismissalHelpAndAboutWriteNothing) {
     desk.choose(0);
     desk.choose(12345);  // no such command
     EXPECT_EQ(desk.file(), "<missing>");
-    EXPECT_TRUE(desk.boxes.empty());
+    EXPECT_TRUE(desk.records.boxes.empty());
 
     registerHotkeys();
     desk.choose(30);
     desk.choose(40);
     EXPECT_EQ(desk.file(), "<missing>");
-    ASSERT_EQ(desk.boxes.size(), 2u);
-    EXPECT_EQ(desk.boxes[0].caption, ":: TabrIN Keys Help ::");
-    EXPECT_EQ(desk.boxes[0].text, kHelp);
-    EXPECT_EQ(desk.boxes[1].caption, ":: About Tabrin ::");
-    EXPECT_EQ(desk.boxes[1].text.substr(0, desk.boxes[1].text.find('\n') + 1), "Tabrin v0.35beta\n");
-    EXPECT_EQ(std::count(desk.boxes[1].text.begin(), desk.boxes[1].text.end(), '\n'), 1);
-    for (const auto& box : desk.boxes) {
+    ASSERT_EQ(desk.records.boxes.size(), 2u);
+    EXPECT_EQ(desk.records.boxes[0].caption, ":: TabrIN Keys Help ::");
+    EXPECT_EQ(desk.records.boxes[0].text, kHelp);
+    EXPECT_EQ(desk.records.boxes[1].caption, ":: About Tabrin ::");
+    const std::string& about = desk.records.boxes[1].text;
+    EXPECT_EQ(about.substr(0, about.find('\n') + 1), "Tabrin v0.35beta\n");
+    EXPECT_EQ(std::count(about.begin(), about.end(), '\n'), 1);
+    for (const auto& box : desk.records.boxes) {
         EXPECT_EQ(box.type, MB_OK);
         EXPECT_EQ(box.owner, nullptr);
     }
@@ -165,13 +164,14 @@ TEST(TrayCommands, EnabledSavesFirstThenSwitchesTheGestures) {
     ASSERT_EQ(desk.hooksInstalled(), 1);
     // The file is in place once it has been moved or replaced into its name.
     auto savedBeforeSwitch = [&](const char* hookCall) {
-        auto saved = std::find_if(desk.calls.begin(), desk.calls.end(), [](const std::string& call) {
+        const std::vector<std::string>& calls = desk.records.calls;
+        auto saved = std::find_if(calls.begin(), calls.end(), [](const std::string& call) {
             return call == "MoveFileEx" || call == "ReplaceFile";
         });
-        auto switched = std::find(desk.calls.begin(), desk.calls.end(), hookCall);
-        return saved != desk.calls.end() && switched != desk.calls.end() && saved < switched;
+        auto switched = std::find(calls.begin(), calls.end(), hookCall);
+        return saved != calls.end() && switched != calls.end() && saved < switched;
     };
-    desk.calls.clear();
+    desk.records.calls.clear();
 
     desk.choose(25);
     EXPECT_EQ(desk.hooksInstalled(), 0);
@@ -180,7 +180,7 @@ TEST(TrayCommands, EnabledSavesFirstThenSwitchesTheGestures) {
     EXPECT_TRUE(savedBeforeSwitch("RegisterRawInputDevices REMOVE"));
     EXPECT_TRUE(savedBeforeSwitch("UnhookWindowsHookEx"));
 
-    desk.calls.clear();
+    desk.records.calls.clear();
     desk.choose(25);  // still held: armed at once
     EXPECT_EQ(desk.hooksInstalled(), 1);
     EXPECT_EQ(desk.rawKeyboardTarget, mainWindow);
@@ -194,10 +194,10 @@ TEST(TrayCommands, ExitAsksFirstOnlyWhenConfirmExitIsSet) {
         TrayDesk desk;
         desk.answerBox(IDNO);
         desk.choose(102);
-        ASSERT_EQ(desk.boxes.size(), 1u);
-        EXPECT_EQ(desk.boxes[0].caption, "Quit Confirmation");
-        EXPECT_EQ(desk.boxes[0].text, "Do you really want to Exit TabrIN?");
-        EXPECT_EQ(desk.boxes[0].type, 0x50024u);
+        ASSERT_EQ(desk.records.boxes.size(), 1u);
+        EXPECT_EQ(desk.records.boxes[0].caption, "Quit Confirmation");
+        EXPECT_EQ(desk.records.boxes[0].text, "Do you really want to Exit TabrIN?");
+        EXPECT_EQ(desk.records.boxes[0].type, 0x50024u);
         EXPECT_FALSE(desk.closed());
 
         desk.answerBox(IDYES);
@@ -207,7 +207,7 @@ TEST(TrayCommands, ExitAsksFirstOnlyWhenConfirmExitIsSet) {
     {
         TrayDesk desk("confirmexit=0\n");
         desk.choose(102);
-        EXPECT_TRUE(desk.boxes.empty());
+        EXPECT_TRUE(desk.records.boxes.empty());
         EXPECT_TRUE(desk.closed());
     }
 }
@@ -216,30 +216,30 @@ TEST(TrayIcon, ButtonPressesOpenTheMenuAndEverythingElseGoesOn) {
     TrayDesk desk;
     desk.cursor = {1000, 700};
     EXPECT_EQ(onTrayMessage(kTrayIconId, WM_LBUTTONDOWN), 0);
-    ASSERT_EQ(desk.popups.size(), 1u);
-    EXPECT_EQ(desk.popups[0].menu, mainMenu);
-    EXPECT_EQ(desk.popups[0].flags, 0x1A8u);
-    EXPECT_EQ(desk.popups[0].x, 1000);
-    EXPECT_EQ(desk.popups[0].y, 700);
-    EXPECT_EQ(desk.popups[0].owner, mainWindow);
-    EXPECT_EQ(desk.popups[0].foregroundAtOpen, mainWindow);
+    ASSERT_EQ(desk.records.popups.size(), 1u);
+    EXPECT_EQ(desk.records.popups[0].menu, mainMenu);
+    EXPECT_EQ(desk.records.popups[0].flags, 0x1A8u);
+    EXPECT_EQ(desk.records.popups[0].x, 1000);
+    EXPECT_EQ(desk.records.popups[0].y, 700);
+    EXPECT_EQ(desk.records.popups[0].owner, mainWindow);
+    EXPECT_EQ(desk.records.popups[0].foregroundAtOpen, mainWindow);
 
     for (unsigned message : {WM_LBUTTONUP, WM_RBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEMOVE, WM_MBUTTONDOWN})
         onTrayMessage(kTrayIconId, message);
-    EXPECT_EQ(desk.popups.size(), 1u);
-    ASSERT_EQ(desk.defaultHandled.size(), 5u);
-    EXPECT_EQ(desk.defaultHandled[0].message, kTrayCallbackMessage);
-    EXPECT_EQ(desk.defaultHandled[0].lParam, WM_LBUTTONUP);
+    EXPECT_EQ(desk.records.popups.size(), 1u);
+    ASSERT_EQ(desk.records.defaultHandled.size(), 5u);
+    EXPECT_EQ(desk.records.defaultHandled[0].message, kTrayCallbackMessage);
+    EXPECT_EQ(desk.records.defaultHandled[0].lParam, WM_LBUTTONUP);
 
     EXPECT_EQ(onTrayMessage(4999, WM_RBUTTONDOWN), 0);  // not our icon
-    EXPECT_EQ(desk.popups.size(), 1u);
+    EXPECT_EQ(desk.records.popups.size(), 1u);
 }
 
 TEST(TrayIcon, PersistentPopUpLeavesTheForegroundAlone) {
     TrayDesk desk("persistentmenu=1\n");
     onTrayMessage(kTrayIconId, WM_RBUTTONDOWN);
-    ASSERT_EQ(desk.popups.size(), 1u);
-    EXPECT_EQ(desk.popups[0].foregroundAtOpen, desk.other);
+    ASSERT_EQ(desk.records.popups.size(), 1u);
+    EXPECT_EQ(desk.records.popups[0].foregroundAtOpen, desk.other);
 }
 
 TEST(TrayIcon, TheIconCarriesItsFixedFields) {
@@ -319,13 +319,13 @@ TEST(TrayCommands, HelpShowsTheKeysInForceAndEveryLineItCouldNotUse) {
     for (bool vista : {false, true}) {
         for (const Case& c : cases) {
             TrayDesk desk(c.file);
-            desk.refuseNoRepeat = vista;
+            desk.faults.refuseNoRepeat = vista;
             for (const Held& h : c.held) desk.takeHotkeyElsewhere(h.modifiers, h.key);
             registerHotkeys();
             desk.choose(kCommandHelp);
-            ASSERT_EQ(desk.boxes.size(), 1u);
-            EXPECT_EQ(desk.boxes[0].text, c.help) << c.file << ", vista " << vista;
-            EXPECT_EQ(desk.boxes[0].caption, ":: TabrIN Keys Help ::");
+            ASSERT_EQ(desk.records.boxes.size(), 1u);
+            EXPECT_EQ(desk.records.boxes[0].text, c.help) << c.file << ", vista " << vista;
+            EXPECT_EQ(desk.records.boxes[0].caption, ":: TabrIN Keys Help ::");
         }
     }
 }
@@ -364,7 +364,7 @@ TEST(TrayIcon, TheUsersWindowGetsTheForegroundBack) {
         desk.whileBoxOpen = [&] { if (c.inTheBox) c.inTheBox(desk); };
         if (c.answer) desk.answerBox(c.answer);
         desk.choose(c.command);
-        ASSERT_EQ(desk.popups.size(), 1u) << c.name;
+        ASSERT_EQ(desk.records.popups.size(), 1u) << c.name;
         if (c.editorInFront) {
             EXPECT_EQ(desk.foreground, desk.other) << c.name;
         } else if (desk.windows.count(desk.other)) {
@@ -423,10 +423,10 @@ TEST(TrayIcon, TwoHundredMenusInARowEachCloseOnAClickElsewhere) {
     for (int i = 0; i < 200; ++i) {
         desk.choose(i % 2 ? 0 : 4);
         // The menu opens with Tabrin's window in front and closes with the editor back there.
-        ASSERT_EQ(desk.popups.back().foregroundAtOpen, mainWindow) << i;
+        ASSERT_EQ(desk.records.popups.back().foregroundAtOpen, mainWindow) << i;
         ASSERT_EQ(desk.foreground, desk.other) << i;
     }
-    EXPECT_EQ(desk.popups.size(), 200u);
+    EXPECT_EQ(desk.records.popups.size(), 200u);
     EXPECT_EQ(std::count_if(desk.queue.begin(), desk.queue.end(),
                             [](const SimulatedDesktop::Message& m) { return m.message == WM_NULL; }),
               200);
@@ -453,24 +453,24 @@ TEST(TrayIcon, RetriedEveryTwoSecondsWhileTheShellIsBusyForUpToTwoMinutes) {
     for (const Case& c : cases) {
         TrayDesk desk;
         removeTrayIcon();
-        desk.iconAdds.clear();
-        desk.shellBusyUntil = c.busyFor;
-        desk.addsTimingOut = c.addsTimingOut;
+        desk.records.iconAdds.clear();
+        desk.faults.shellBusyUntil = c.busyFor;
+        desk.faults.addsTimingOut = c.addsTimingOut;
         addTrayIcon();
         desk.passTime(10 * 60 * 1000);
-        EXPECT_EQ(desk.iconAdds, c.adds) << c.name;
+        EXPECT_EQ(desk.records.iconAdds, c.adds) << c.name;
         EXPECT_EQ(desk.trayIcons.count(kTrayIconId), c.shown ? 1u : 0u) << c.name;
         EXPECT_TRUE(desk.timers.empty()) << c.name;  // nothing wakes Tabrin any more
     }
     {
         TrayDesk desk;  // a busy shell after an Explorer restart is waited for the same way
-        desk.shellBusyUntil = 3000;
+        desk.faults.shellBusyUntil = 3000;
         desk.restartExplorer();
         desk.passTime(60000);
         EXPECT_EQ(desk.trayIcons.count(kTrayIconId), 1u);
         EXPECT_TRUE(desk.timers.empty());
         removeTrayIcon();
-        desk.shellBusyUntil = 1000000;
+        desk.faults.shellBusyUntil = 1000000;
         addTrayIcon();
         desk.passTime(3000);
         removeTrayIcon();  // Exit while still retrying: the timer goes too
@@ -488,8 +488,8 @@ TEST(TrayIcon, ComesBackAfterExplorerRestartsEvenWhenElevated) {
                           {true, false, false}};  // Vista, elevated: nothing lets it through
     for (const Case& c : cases) {
         TrayDesk desk;
-        desk.elevated = c.elevated;
-        desk.hasMessageFilterEx = c.hasMessageFilterEx;
+        desk.faults.elevated = c.elevated;
+        desk.faults.hasMessageFilterEx = c.hasMessageFilterEx;
         desk.messagesAllowed.clear();  // as in a process started under these conditions
         removeTrayIcon();
         addTrayIcon();
@@ -514,7 +514,7 @@ TEST(TrayIcon, SharpAtEveryDisplayScale) {
         TrayDesk desk;
         desk.smallIconSize = c.signInSize;
         desk.windows[mainWindow].dpi = c.dpi;
-        desk.hasDpiFunctions = c.hasDpiFunctions;
+        desk.faults.hasDpiFunctions = c.hasDpiFunctions;
         desk.restartExplorer();  // the icon is loaded again on each add
         ASSERT_NE(desk.icon(), nullptr) << c.dpi;
         EXPECT_EQ(desk.icon()->resource, 102) << c.dpi;

@@ -137,7 +137,7 @@ TEST(WindowActions, CentringUsesTheWholeMonitorHoldingTheWindowAndTruncatesTowar
     // Without its monitor, a window on the second one goes to the desktop rectangle.
     SimulatedDesktop desk;
     for (const Rect& monitor : flanked) desk.addMonitor(monitor);
-    desk.failMonitorInfo = true;
+    desk.faults.failMonitorInfo = true;
     WindowHandle window = desk.addWindow("Editor", {2000, 100, 2800, 700});
     desk.focus(window);
     onHotkey(kHotkeyCenter);
@@ -222,7 +222,7 @@ TEST(Hotkeys, TheTenCombinationsAreRegisteredOnTheMainWindowAndGivenBack) {
     // flag (Vista) they are registered without it rather than not at all.
     for (bool vista : {false, true}) {
         SimulatedDesktop desk;
-        desk.refuseNoRepeat = vista;
+        desk.faults.refuseNoRepeat = vista;
         mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false);
         desk.takeHotkeyElsewhere(MOD_WIN, 'X');  // the system's own Win+X
         registerHotkeys();
