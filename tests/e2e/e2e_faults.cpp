@@ -68,12 +68,8 @@ DWORD expectAnswer(HWND window, const std::string& when) {
 class Launched {
 public:
     Launched(const std::wstring& exe, const std::wstring& cwd, bool suspended = false) {
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                            suspended ? CREATE_SUSPENDED : 0, nullptr, cwd.c_str(), &si, &pi))
+        PROCESS_INFORMATION pi;
+        if (!driver::launch(exe, L"", cwd.c_str(), suspended ? CREATE_SUSPENDED : 0, pi))
             fail("tabrin.exe started with CreateProcessW", "error " + str(GetLastError()));
         process_ = pi.hProcess;
         thread_ = pi.hThread;
@@ -121,22 +117,7 @@ private:
     DWORD pid_ = 0;
 };
 
-BOOL CALLBACK findVisibleMenu(HWND window, LPARAM param) {
-    auto* query = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[16] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (pid != query->first || lstrcmpA(cls, "#32768") != 0 || !IsWindowVisible(window)) return TRUE;
-    query->second = window;
-    return FALSE;
-}
-
-bool menuOpen(DWORD pid) {
-    std::pair<DWORD, HWND> query{pid, nullptr};
-    EnumWindows(findVisibleMenu, reinterpret_cast<LPARAM>(&query));
-    return query.second != nullptr;
-}
+bool menuOpen(DWORD pid) { return !windowsOf(pid, "#32768", nullptr, true).empty(); }
 
 // Opens the tray menu as a click on the icon would, and walks it with the keyboard.
 void chooseFromMenu(DWORD pid, HWND mainWindow, const std::vector<WORD>& keys,

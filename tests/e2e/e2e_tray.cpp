@@ -45,29 +45,8 @@ const char kHelpText[] =
     "Scroll Left/Right\t\tHOLD (WIN + ALT)  + MOUSE WHEEL\n"
     "\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n";
 
-struct WindowsOfClass {
-    DWORD pid;
-    const char* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collectVisible(HWND window, LPARAM param) {
-    auto* q = reinterpret_cast<WindowsOfClass*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[64] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (pid == q->pid && lstrcmpA(cls, q->className) == 0 && IsWindowVisible(window))
-        q->found.push_back(window);
-    return TRUE;
-}
-
 // The popup menus ("#32768") tabrin shows: the main menu, and a submenu when open.
-std::vector<HWND> openMenus(DWORD pid) {
-    WindowsOfClass q{pid, "#32768", {}};
-    EnumWindows(collectVisible, reinterpret_cast<LPARAM>(&q));
-    return q.found;
-}
+std::vector<HWND> openMenus(DWORD pid) { return windowsOf(pid, "#32768", nullptr, true); }
 
 void post(const Tabrin& tabrin, WPARAM icon, LPARAM mouseMessage) {
     SetCursorPos(kClickAt.x, kClickAt.y);

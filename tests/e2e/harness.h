@@ -8,7 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "driver.h"
+
 namespace e2e {
+
+using driver::findWindowOf;
+using driver::keyInput;
+using driver::pump;
+using driver::pumpFor;
+using driver::widen;
+using driver::windowsOf;
 
 // ---- Cases -----------------------------------------------------------------
 
@@ -51,11 +60,8 @@ void listCases(const std::vector<std::string>& filters);
 
 // ---- Waiting ---------------------------------------------------------------
 
-// Handles every queued message of this thread. Tabrin moves our windows from
-// its own process; Wine applies such a move only when this thread reads its
-// queue, so every wait below pumps instead of sleeping.
-void pump();
-void pumpFor(DWORD ms);
+// Tabrin moves our windows from its own process; Wine applies such a move only when this
+// thread reads its queue, so every wait pumps instead of sleeping.
 bool waitUntil(const std::function<bool()>& ready, DWORD timeoutMs);
 
 // How long to watch for a change that must not happen.
@@ -81,8 +87,6 @@ private:
     std::string path_;
 };
 
-// Text in the ANSI code page as UTF-16, for the wide-character calls.
-std::wstring widen(const std::string& text);
 // A file's bytes, or "(no file)" when it cannot be opened.
 std::string fileBytes(const std::wstring& path);
 
@@ -124,9 +128,6 @@ private:
     DWORD pid_ = 0;
     HWND main_ = nullptr;
 };
-
-// The top-level window of a class (and optionally a title) owned by `pid`.
-HWND findWindowOf(DWORD pid, const char* className, const char* title = nullptr);
 
 // A message box ("#32770") shown by a process: caption and text as displayed.
 struct MessageBoxSeen {
