@@ -57,6 +57,16 @@ void addCase(const std::string& name, CaseBody body) {
     registry().push_back(Case{name, std::move(body)});
 }
 
+CaseRegistrar::CaseRegistrar(const char* name, TabrinCaseBody body, const char* ini) {
+    addCase(name, [body, ini] {
+        TempDir exeDir, cwd;
+        if (*ini) exeDir.write("tabrin.ini", ini);
+        Tabrin tabrin;
+        tabrin.startReady(exeDir, cwd);
+        body(exeDir, cwd, tabrin);
+    });
+}
+
 void fail(const std::string& expected, const std::string& saw) {
     throw CaseFailure{"expected " + expected + ", saw " + saw};
 }
@@ -183,6 +193,14 @@ bool TempDir::exists(const std::string& name) const {
 // ---- The program under test ---------------------------------------------------
 
 std::string gTabrinExe;
+
+const Hotkey kDefaultHotkeys[10] = {
+    {30, MOD_WIN | MOD_CONTROL, 'T'}, {20, MOD_WIN, 'X'},
+    {11, MOD_WIN | MOD_ALT, VK_UP}, {12, MOD_WIN | MOD_ALT, VK_DOWN},
+    {13, MOD_WIN | MOD_ALT, VK_LEFT}, {14, MOD_WIN | MOD_ALT, VK_RIGHT},
+    {1, MOD_WIN | MOD_CONTROL, VK_UP}, {2, MOD_WIN | MOD_CONTROL, VK_DOWN},
+    {4, MOD_WIN | MOD_CONTROL, VK_LEFT}, {3, MOD_WIN | MOD_CONTROL, VK_RIGHT},
+};
 
 Tabrin::~Tabrin() {
     if (!process_) return;

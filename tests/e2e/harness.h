@@ -21,7 +21,11 @@ using driver::windowsOf;
 
 // ---- Cases -----------------------------------------------------------------
 
+class TempDir;
+class Tabrin;
 using CaseBody = std::function<void()>;
+// The body of a case that begins with tabrin.exe started and ready (E2E_TABRIN_CASE).
+using TabrinCaseBody = void (*)(const TempDir& exeDir, const TempDir& cwd, Tabrin& tabrin);
 
 // Adds a case to the run; names are dotted ("shell.wm_close_exits_0") so that
 // a command-line filter can pick a whole group by its prefix.
@@ -29,6 +33,7 @@ void addCase(const std::string& name, CaseBody body);
 
 struct CaseRegistrar {
     CaseRegistrar(const char* name, void (*body)()) { addCase(name, body); }
+    CaseRegistrar(const char* name, TabrinCaseBody body, const char* ini);
 };
 
 #define E2E_CAT2(a, b) a##b
@@ -39,6 +44,18 @@ struct CaseRegistrar {
     static const ::e2e::CaseRegistrar E2E_CAT(e2eRegistrar, __LINE__)(            \
         name, &E2E_CAT(e2eCase, __LINE__));                                        \
     static void E2E_CAT(e2eCase, __LINE__)()
+
+// E2E_TABRIN_CASE("group.name"[, "tabrin.ini text"]) { ...body... }: the body starts with
+// tabrin.exe ready in a fresh folder `exeDir` (beside that tabrin.ini, when given), started
+// from another, `cwd`, as `tabrin`.
+#define E2E_TABRIN_CASE(name, ...)                                                 \
+    static void E2E_CAT(e2eCase, __LINE__)(const ::e2e::TempDir&, const ::e2e::TempDir&, \
+                                           ::e2e::Tabrin&);                         \
+    static const ::e2e::CaseRegistrar E2E_CAT(e2eRegistrar, __LINE__)(            \
+        name, &E2E_CAT(e2eCase, __LINE__), "" __VA_ARGS__);                        \
+    static void E2E_CAT(e2eCase, __LINE__)([[maybe_unused]] const ::e2e::TempDir& exeDir, \
+                                           [[maybe_unused]] const ::e2e::TempDir& cwd, \
+                                           [[maybe_unused]] ::e2e::Tabrin& tabrin)
 
 // Ends the running case with "FAIL name: expected <expected>, saw <saw>".
 [[noreturn]] void fail(const std::string& expected, const std::string& saw);
@@ -97,6 +114,13 @@ extern std::string gTabrinExe;
 
 constexpr char kMainClass[] = "TabrINWndClass";
 constexpr char kMainTitle[] = "TabrIN";
+
+// Tabrin's ten hotkeys with their default combinations, by the identifiers it registers.
+struct Hotkey {
+    int id;
+    UINT modifiers, vk;
+};
+extern const Hotkey kDefaultHotkeys[10];
 
 // One tabrin.exe process. The executable is copied into `exeDir` so that a
 // tabrin.ini can sit beside it, and starts with `cwd` as its current directory.
