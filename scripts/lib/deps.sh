@@ -1,10 +1,10 @@
-# Installs the build and test tools when something is missing (Debian 12, as root).
-# Sourced by scripts/test and scripts/run; a second run with everything present
-# only costs a few `command -v` and `dpkg -s` calls.
+# The one place that installs packages: the build and test tools, when something is missing
+# (Debian 12, as root). Sourced through build.sh; a second run with everything present only
+# costs a few `command -v` and `dpkg -s` calls.
 
 TABRIN_PACKAGES=(cmake make g++ libgtest-dev googletest g++-mingw-w64-i686-posix
     binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool imagemagick python3
-    clang-14 clang-tools-14 lld-14 llvm-14 libc++-14-dev libwine-dev)
+    clang-14 clang-tools-14 lld-14 llvm-14 libc++-14-dev libwine-dev libclang-rt-14-dev)
 
 tabrin_missing_deps() {
     local missing=()
@@ -31,6 +31,8 @@ tabrin_missing_deps() {
     [ -x /usr/lib/llvm-14/bin/llvm-rc ] || missing+=(llvm-14)
     [ -f /usr/lib/llvm-14/include/c++/v1/cstddef ] || missing+=(libc++-14-dev)
     [ -f /usr/include/wine/wine/windows/windows.h ] || missing+=(libwine-dev)
+    # The fuzzer: clang 14's libFuzzer and sanitizer runtimes.
+    dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || missing+=(libclang-rt-14-dev)
     printf '%s\n' "${missing[@]}"
 }
 

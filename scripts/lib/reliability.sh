@@ -5,35 +5,14 @@
 
 RELIABILITY_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 RELIABILITY_LOGS=${RELIABILITY_LOGS:-$RELIABILITY_ROOT/build/test-logs}
+# shellcheck source=build.sh
+source "$RELIABILITY_ROOT/scripts/lib/build.sh"
 FUZZ_BUILD="$RELIABILITY_ROOT/build/fuzz"
-FUZZ_BINARY="$FUZZ_BUILD/settings_fuzz"
-FUZZ_CXX=${FUZZ_CXX:-clang++-14}
+FUZZ_BINARY="$FUZZ_BUILD/tests/fuzz/settings_fuzz"
 
-# clang 14 and its sanitizer and libFuzzer runtimes (Debian 12, as root when missing).
-reliability_ensure_clang() {
-    if command -v "$FUZZ_CXX" >/dev/null && dpkg -s libclang-rt-14-dev >/dev/null 2>&1; then
-        return 0
-    fi
-    if [ "$(id -u)" != 0 ]; then
-        echo "missing clang-14 or libclang-rt-14-dev (install them as root)" >&2
-        return 1
-    fi
-    echo "installing clang-14 libclang-rt-14-dev" >&2
-    DEBIAN_FRONTEND=noninteractive apt-get update -qq >&2 &&
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-            clang-14 libclang-rt-14-dev >&2
-}
-
-# The reader's own sources plus the target, which stands in for the platform.
+# Preset fuzz: clang 14 with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
 build_settings_fuzzer() {
-    reliability_ensure_clang || return 1
-    mkdir -p "$FUZZ_BUILD"
-    local root=$RELIABILITY_ROOT
-    "$FUZZ_CXX" -std=c++17 -g -O1 -Wall -Wextra -I"$root" \
-        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
-        "$root/tests/fuzz/settings_fuzz.cpp" "$root/settings/settings_file.cpp" \
-        "$root/settings/settings.cpp" "$root/settings/actions.cpp" \
-        -o "$FUZZ_BINARY.tmp" && mv "$FUZZ_BINARY.tmp" "$FUZZ_BINARY"
+    tabrin_ensure_deps && tabrin_build fuzz settings_fuzz
 }
 
 # Figures of one libFuzzer run from its -print_final_stats output.
@@ -94,8 +73,7 @@ run_fuzz_bounded() {
 run_sanitized_unit_tests() {
     mkdir -p "$RELIABILITY_LOGS"
     local log="$RELIABILITY_LOGS/asan" summary
-    if ! (cd "$RELIABILITY_ROOT" && cmake --preset host-asan) >"$log-configure.log" 2>&1 ||
-       ! (cd "$RELIABILITY_ROOT" && cmake --build --preset host-asan) >"$log-build.log" 2>&1; then
+    if ! tabrin_build host-asan >"$log-build.log" 2>&1; then
         tail -n 20 "$log-build.log" | sed 's/^/    /'
         echo "FAIL unit.sanitized: expected the sanitized build to succeed, saw errors (build/test-logs/asan-*.log)"
         return 1

@@ -29,6 +29,10 @@ wine_env_arch() {
     fi
 }
 
+# The Windows build preset whose programs this machine's Wine runs: windows-x86, or its
+# 64-bit copy windows-x64.
+wine_env_preset() { echo "windows-$(wine_env_arch)"; }
+
 # The version of the Wine that runs our programs; needs no started desktop.
 wine_env_version() {
     if [ "$(wine_env_arch)" = x64 ]; then /usr/lib/wine/wine64 --version; else wine --version; fi

@@ -8,17 +8,22 @@
 //
 // Prints "ROUND ..." lines as it goes and one "RESULT ..." line per measurement for scripts/bench;
 // "ERROR ..." lines (and exit status 1) when a measurement could not be taken.
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "bench_names.h"
+#include "baseline.h"
+#include "driver.h"
 
 namespace {
+
+using driver::findWindowOf;
+using driver::keyInput;
+using driver::nowMs;
+using driver::pump;
+using driver::pumpFor;
 
 constexpr char kTabrinClass[] = "TabrINWndClass";
 constexpr char kTargetClass[] = "TabrinBenchTarget";
@@ -52,61 +57,11 @@ void error(const std::string& what) {
     std::fflush(stdout);
 }
 
-double nowMs() {
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
 double median(std::vector<double> values) {
     if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// Moves made by another process reach our windows only while this thread reads its queue.
-void pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-void pumpFor(DWORD ms) {
-    const double end = nowMs() + ms;
-    for (double left; (left = end - nowMs()) > 0;) {
-        pump();
-        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left) + 1, QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
-    }
-    pump();
-}
-
-struct WindowQuery {
-    DWORD pid;
-    const char* className;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
-    auto* q = reinterpret_cast<WindowQuery*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[64] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (pid != q->pid || lstrcmpA(cls, q->className) != 0) return TRUE;
-    q->found = window;
-    return FALSE;
-}
-
-HWND findWindowOf(DWORD pid, const char* className) {
-    WindowQuery q{pid, className, nullptr};
-    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&q));
-    return q.found;
 }
 
 // ---- Programs ------------------------------------------------------------------
@@ -120,12 +75,8 @@ public:
     Program& operator=(const Program&) = delete;
 
     bool start() {
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        std::string commandLine = "\"" + exe_ + "\"";
-        if (!CreateProcessA(exe_.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            nullptr, &si, &pi)) {
+        PROCESS_INFORMATION pi;
+        if (!driver::launch(driver::widen(exe_), L"", nullptr, 0, pi)) {
             error("CreateProcess " + exe_ + " failed, error " + std::to_string(GetLastError()));
             return false;
         }
@@ -192,21 +143,11 @@ ULONGLONG cpuTime(HANDLE process) {
 
 // ---- Input ------------------------------------------------------------------------
 
-INPUT key(WORD vk, bool up) {
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
-    const bool extended = vk == VK_LWIN || vk == VK_RIGHT;
-    in.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
-    return in;
-}
-
 // Presses (or releases) the keys in order (in reverse order), then lets the programs take them.
 void sendKeys(std::vector<WORD> keys, bool up) {
     std::vector<INPUT> inputs;
     if (up) std::reverse(keys.begin(), keys.end());
-    for (WORD vk : keys) inputs.push_back(key(vk, up));
+    for (WORD vk : keys) inputs.push_back(keyInput(vk, up));
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     pumpFor(30);
 }
@@ -311,28 +252,11 @@ void benchHook() {
 
 // ---- Hotkey latency ------------------------------------------------------------------
 
-LRESULT CALLBACK targetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    // A lone Alt or F10 would open the system menu: a modal loop that would stall the driver.
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-    case WM_SYSCHAR:
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 // The window the hotkeys move: ours, titled, in the foreground.
 class Target {
 public:
     Target() {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = targetProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = kTargetClass;
-        RegisterClassA(&wc);
+        driver::registerTargetClass(kTargetClass);
         const RECT& r = kTargetStart;
         window_ = CreateWindowExA(0, kTargetClass, "Bench target", WS_OVERLAPPEDWINDOW, r.left, r.top,
                                   r.right - r.left, r.bottom - r.top, nullptr, nullptr,
@@ -381,8 +305,9 @@ public:
     // Win+Ctrl+Right, then the wait until the window has moved; milliseconds, or < 0.
     double press() {
         const int before = left();
-        const INPUT keys[] = {key(VK_LWIN, false), key(VK_CONTROL, false), key(VK_RIGHT, false),
-                              key(VK_RIGHT, true), key(VK_CONTROL, true), key(VK_LWIN, true)};
+        const INPUT keys[] = {keyInput(VK_LWIN, false), keyInput(VK_CONTROL, false),
+                              keyInput(VK_RIGHT, false), keyInput(VK_RIGHT, true),
+                              keyInput(VK_CONTROL, true), keyInput(VK_LWIN, true)};
         const double start = nowMs();
         SendInput(6, const_cast<INPUT*>(keys), sizeof(INPUT));
         for (;;) {
@@ -463,7 +388,7 @@ void benchHotkey() {
 // which ignores them.
 double gestureOnce(Target& target) {
     const int before = target.top();
-    INPUT keys[] = {key(VK_LWIN, false), key(VK_CONTROL, false)};
+    INPUT keys[] = {keyInput(VK_LWIN, false), keyInput(VK_CONTROL, false)};
     INPUT wheel = {};
     wheel.type = INPUT_MOUSE;
     wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;

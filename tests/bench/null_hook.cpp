@@ -1,7 +1,5 @@
 // The least a low-level mouse hook can cost: every event is passed straight on.
-#include <windows.h>
-
-#include "bench_names.h"
+#include "baseline.h"
 
 namespace {
 
@@ -25,16 +23,6 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     hook = SetWindowsHookExA(WH_MOUSE_LL, passOn, instance, 0);
     // The window appears only once the hook is in: the driver waits for it.
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = windowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kNullHookClass;
-    RegisterClassA(&wc);
-    CreateWindowExA(0, kNullHookClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, instance, nullptr);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return 0;
+    createHiddenWindow(instance, kNullHookClass, windowProc);
+    return runMessageLoop();
 }

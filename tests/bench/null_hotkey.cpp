@@ -1,7 +1,5 @@
 // The least a Win+Ctrl+Right hotkey can cost: one MoveWindow of the foreground window, 20 px right.
-#include <windows.h>
-
-#include "bench_names.h"
+#include "baseline.h"
 
 namespace {
 
@@ -28,18 +26,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = windowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kNullHotkeyClass;
-    RegisterClassA(&wc);
-    HWND window = CreateWindowExA(0, kNullHotkeyClass, "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                  instance, nullptr);
+    HWND window = createHiddenWindow(instance, kNullHotkeyClass, windowProc);
     RegisterHotKey(window, kHotkeyId, MOD_WIN | MOD_CONTROL, VK_RIGHT);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return 0;
+    return runMessageLoop();
 }

@@ -17,20 +17,8 @@ constexpr WPARAM kTrayIcon = 5000;
 // Scroll/Resize > 5 px, from a freshly opened menu.
 const std::vector<WORD> kStep5 = {VK_DOWN, VK_RIGHT, VK_DOWN, VK_DOWN, VK_DOWN, VK_RETURN};
 
-struct Hotkey {
-    int id;
-    UINT modifiers, vk;
-};
-const Hotkey kHotkeys[] = {
-    {30, MOD_WIN | MOD_CONTROL, 'T'}, {20, MOD_WIN, 'X'},
-    {11, MOD_WIN | MOD_ALT, VK_UP}, {12, MOD_WIN | MOD_ALT, VK_DOWN},
-    {13, MOD_WIN | MOD_ALT, VK_LEFT}, {14, MOD_WIN | MOD_ALT, VK_RIGHT},
-    {1, MOD_WIN | MOD_CONTROL, VK_UP}, {2, MOD_WIN | MOD_CONTROL, VK_DOWN},
-    {4, MOD_WIN | MOD_CONTROL, VK_LEFT}, {3, MOD_WIN | MOD_CONTROL, VK_RIGHT},
-};
-
 bool isHotkeyId(unsigned id) {
-    for (const Hotkey& h : kHotkeys)
+    for (const Hotkey& h : kDefaultHotkeys)
         if (static_cast<unsigned>(h.id) == id) return true;
     return false;
 }
@@ -68,12 +56,8 @@ DWORD expectAnswer(HWND window, const std::string& when) {
 class Launched {
 public:
     Launched(const std::wstring& exe, const std::wstring& cwd, bool suspended = false) {
-        std::wstring commandLine = L"\"" + exe + L"\"";
-        STARTUPINFOW si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                            suspended ? CREATE_SUSPENDED : 0, nullptr, cwd.c_str(), &si, &pi))
+        PROCESS_INFORMATION pi;
+        if (!driver::launch(exe, L"", cwd.c_str(), suspended ? CREATE_SUSPENDED : 0, pi))
             fail("tabrin.exe started with CreateProcessW", "error " + str(GetLastError()));
         process_ = pi.hProcess;
         thread_ = pi.hThread;
@@ -121,22 +105,7 @@ private:
     DWORD pid_ = 0;
 };
 
-BOOL CALLBACK findVisibleMenu(HWND window, LPARAM param) {
-    auto* query = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[16] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (pid != query->first || lstrcmpA(cls, "#32768") != 0 || !IsWindowVisible(window)) return TRUE;
-    query->second = window;
-    return FALSE;
-}
-
-bool menuOpen(DWORD pid) {
-    std::pair<DWORD, HWND> query{pid, nullptr};
-    EnumWindows(findVisibleMenu, reinterpret_cast<LPARAM>(&query));
-    return query.second != nullptr;
-}
+bool menuOpen(DWORD pid) { return !windowsOf(pid, "#32768", nullptr, true).empty(); }
 
 // Opens the tray menu as a click on the icon would, and walks it with the keyboard.
 void chooseFromMenu(DWORD pid, HWND mainWindow, const std::vector<WORD>& keys,
@@ -394,10 +363,7 @@ E2E_CASE("faults.hidden_settings_file_saved_and_stays_hidden") {
     SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_NORMAL);  // or the folder could not be removed
 }
 
-E2E_CASE("faults.ten_changes_leave_no_other_file") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("faults.ten_changes_leave_no_other_file") {
     // Settings > Invert Arrows, from a freshly opened menu.
     const std::vector<WORD> invertArrows = {VK_DOWN, VK_DOWN, VK_DOWN, VK_RIGHT, VK_RETURN};
     for (int change = 1; change <= 10; ++change) {
@@ -413,12 +379,8 @@ E2E_CASE("faults.ten_changes_leave_no_other_file") {
     tabrin.closeCleanly();
 }
 
-E2E_CASE("faults.settings_file_held_for_a_moment") {
-    TempDir exeDir, cwd;
+E2E_TABRIN_CASE("faults.settings_file_held_for_a_moment", "stepsize=7\r\n") {
     const std::wstring ini = widen(exeDir.file("tabrin.ini"));
-    exeDir.write("tabrin.ini", "stepsize=7\r\n");
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
     // As a virus scanner or a sync client opens a just-written file: without delete sharing.
     const HANDLE held = CreateFileW(ini.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
@@ -516,11 +478,8 @@ E2E_CASE("faults.ten_megabytes_of_random_settings") {
     tabrin.closeCleanly();
 }
 
-E2E_CASE("faults.terminated_copy_frees_hotkeys_and_mutex") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
-    for (const Hotkey& k : kHotkeys)
+E2E_TABRIN_CASE("faults.terminated_copy_frees_hotkeys_and_mutex") {
+    for (const Hotkey& k : kDefaultHotkeys)
         if (RegisterHotKey(nullptr, 0x100 + k.id, k.modifiers, k.vk)) {
             UnregisterHotKey(nullptr, 0x100 + k.id);
             fail("hotkey " + str(k.id) + " taken while tabrin runs", "it free");
@@ -534,7 +493,7 @@ E2E_CASE("faults.terminated_copy_frees_hotkeys_and_mutex") {
     std::vector<int> held;
     bool allFree = waitUntil([&] {
         held.clear();
-        for (const Hotkey& k : kHotkeys) {
+        for (const Hotkey& k : kDefaultHotkeys) {
             if (RegisterHotKey(nullptr, 0x100 + k.id, k.modifiers, k.vk))
                 UnregisterHotKey(nullptr, 0x100 + k.id);
             else
@@ -550,10 +509,7 @@ E2E_CASE("faults.terminated_copy_frees_hotkeys_and_mutex") {
     again.closeCleanly();
 }
 
-E2E_CASE("faults.thousand_stray_messages") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("faults.thousand_stray_messages") {
     const RECT start = rect(200, 150, 600, 450);
     TestWindow target("Storm watcher", start);
     target.makeForeground();
@@ -707,10 +663,7 @@ void moveMouseTo(int x, int y) {
 
 }  // namespace
 
-E2E_CASE("faults.hung_foreground_program") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("faults.hung_foreground_program") {
     const RECT liveStart = rect(520, 300, 920, 600);
     TestWindow live("Responsive window", liveStart);
     const RECT hungStart = rect(60, 80, 420, 340);
@@ -780,10 +733,7 @@ E2E_CASE("faults.hung_foreground_program") {
 
 // A window is positioned only once its thread reads its messages: steps that reach a busy
 // window sooner must add up, not each start from the place it has not yet left.
-E2E_CASE("faults.busy_window_takes_every_wheel_notch") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("faults.busy_window_takes_every_wheel_notch") {
     const RECT start = rect(60, 80, 420, 340);
     HungWindow busy(start);
     busy.makeForeground();

@@ -130,10 +130,7 @@ RECT enlarged(const RECT& r, LONG by) {
 
 }  // namespace
 
-E2E_CASE("hotkeys.centre_wider_than_desktop") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("hotkeys.centre_wider_than_desktop") {
     const RECT d = desktopRect();
     // An odd negative remainder: (right - width) / 2 must truncate toward zero.
     const LONG w = d.right + 77, h = 301;
@@ -152,20 +149,9 @@ E2E_CASE("hotkeys.untitled_moved_when_not_ignored") {
     untitledMove("ignoreunnamed=0\r\n", true);
 }
 
-E2E_CASE("hotkeys.released_at_exit") {
-    struct Key { int id; UINT modifiers; UINT vk; };
-    const Key keys[] = {
-        {30, MOD_WIN | MOD_CONTROL, 'T'}, {20, MOD_WIN, 'X'},
-        {11, MOD_WIN | MOD_ALT, VK_UP}, {12, MOD_WIN | MOD_ALT, VK_DOWN},
-        {13, MOD_WIN | MOD_ALT, VK_LEFT}, {14, MOD_WIN | MOD_ALT, VK_RIGHT},
-        {1, MOD_WIN | MOD_CONTROL, VK_UP}, {2, MOD_WIN | MOD_CONTROL, VK_DOWN},
-        {4, MOD_WIN | MOD_CONTROL, VK_LEFT}, {3, MOD_WIN | MOD_CONTROL, VK_RIGHT},
-    };
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("hotkeys.released_at_exit") {
     // While it runs the combinations are taken...
-    for (const Key& k : keys) {
+    for (const Hotkey& k : kDefaultHotkeys) {
         if (RegisterHotKey(nullptr, 0x100 + k.id, k.modifiers, k.vk)) {
             UnregisterHotKey(nullptr, 0x100 + k.id);
             fail("hotkey " + str(k.id) + " taken by tabrin", "it free");
@@ -173,18 +159,14 @@ E2E_CASE("hotkeys.released_at_exit") {
     }
     tabrin.closeCleanly();
     // ...and after a clean exit every one of them is free again.
-    for (const Key& k : keys) {
+    for (const Hotkey& k : kDefaultHotkeys) {
         if (!RegisterHotKey(nullptr, 0x100 + k.id, k.modifiers, k.vk))
             fail("hotkey " + str(k.id) + " free after exit", "error " + str(GetLastError()));
         UnregisterHotKey(nullptr, 0x100 + k.id);
     }
 }
 
-E2E_CASE("hotkeys.off_leaves_the_combination_free") {
-    TempDir exeDir, cwd;
-    exeDir.write("tabrin.ini", "moveleftkey=off\r\n");
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("hotkeys.off_leaves_the_combination_free", "moveleftkey=off\r\n") {
     if (!RegisterHotKey(nullptr, 0x100, MOD_WIN | MOD_CONTROL, VK_LEFT))
         fail("Win+Ctrl+Left free for another program", "error " + str(GetLastError()));
     UnregisterHotKey(nullptr, 0x100);

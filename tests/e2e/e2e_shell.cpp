@@ -61,35 +61,23 @@ E2E_CASE("shell.second_copy_refused") {
     first.closeCleanly();
 }
 
-E2E_CASE("shell.wm_close_exits_0") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("shell.wm_close_exits_0") {
     PostMessageA(tabrin.mainWindow(), WM_CLOSE, 0, 0);
     expectExitCode(tabrin, 0, "WM_CLOSE");
 }
 
-E2E_CASE("shell.command_2_exits_0") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("shell.command_2_exits_0") {
     PostMessageA(tabrin.mainWindow(), WM_COMMAND, IDCANCEL, 0);
     expectExitCode(tabrin, 0, "WM_COMMAND 2");
 }
 
 // Only the low 16 bits are the command; the high word is a notification code.
-E2E_CASE("shell.command_2_with_notification_code_exits_0") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("shell.command_2_with_notification_code_exits_0") {
     PostMessageA(tabrin.mainWindow(), WM_COMMAND, MAKEWPARAM(IDCANCEL, 1), 0);
     expectExitCode(tabrin, 0, "WM_COMMAND 0x10002");
 }
 
-E2E_CASE("shell.other_commands_keep_running") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("shell.other_commands_keep_running") {
     // 0x20001: command 1 with notification code 2, which must not read as 2.
     for (WPARAM command : {WPARAM(1), WPARAM(5), WPARAM(0x20001)}) {
         DWORD_PTR ignored = 0;
@@ -127,10 +115,7 @@ E2E_CASE("shell.ignores_its_command_line") {
     tabrin.closeCleanly();
 }
 
-E2E_CASE("shell.creates_no_settings_file") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("shell.creates_no_settings_file") {
     if (exeDir.exists("tabrin.ini")) fail("no tabrin.ini beside the exe at start-up", "one");
     if (cwd.exists("tabrin.ini")) fail("no tabrin.ini in the current folder at start-up", "one");
     tabrin.closeCleanly();

@@ -45,29 +45,8 @@ const char kHelpText[] =
     "Scroll Left/Right\t\tHOLD (WIN + ALT)  + MOUSE WHEEL\n"
     "\t\t\tHOLD (WIN + CTRL) + LFT/RGT CLICK\n";
 
-struct WindowsOfClass {
-    DWORD pid;
-    const char* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collectVisible(HWND window, LPARAM param) {
-    auto* q = reinterpret_cast<WindowsOfClass*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char cls[64] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (pid == q->pid && lstrcmpA(cls, q->className) == 0 && IsWindowVisible(window))
-        q->found.push_back(window);
-    return TRUE;
-}
-
 // The popup menus ("#32768") tabrin shows: the main menu, and a submenu when open.
-std::vector<HWND> openMenus(DWORD pid) {
-    WindowsOfClass q{pid, "#32768", {}};
-    EnumWindows(collectVisible, reinterpret_cast<LPARAM>(&q));
-    return q.found;
-}
+std::vector<HWND> openMenus(DWORD pid) { return windowsOf(pid, "#32768", nullptr, true); }
 
 void post(const Tabrin& tabrin, WPARAM icon, LPARAM mouseMessage) {
     SetCursorPos(kClickAt.x, kClickAt.y);
@@ -151,10 +130,7 @@ void answer(HWND box, int button) {
 
 }  // namespace
 
-E2E_CASE("tray.menu_opens_on_button_down_only") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("tray.menu_opens_on_button_down_only") {
     for (LPARAM button : {WM_RBUTTONDOWN, WM_LBUTTONDOWN}) {
         HWND menu = openMenu(tabrin, button);
         // Bottom-right aligned: the menu lies above and left of the pointer.
@@ -177,10 +153,7 @@ E2E_CASE("tray.menu_opens_on_button_down_only") {
     tabrin.closeCleanly();
 }
 
-E2E_CASE("tray.choices_saved_at_once") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("tray.choices_saved_at_once") {
     Chosen chosen;
     struct Step {
         const char* item;
@@ -212,10 +185,7 @@ E2E_CASE("tray.choices_saved_at_once") {
     again.closeCleanly();
 }
 
-E2E_CASE("tray.help_and_about_boxes") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("tray.help_and_about_boxes") {
     choose(tabrin, kHelp, "Help");
     MessageBoxSeen box = expectBox(tabrin, ":: TabrIN Keys Help ::", kHelpText, "Help");
     answer(box.window, IDOK);
@@ -235,10 +205,7 @@ E2E_CASE("tray.help_and_about_boxes") {
     tabrin.closeCleanly();
 }
 
-E2E_CASE("tray.exit_asks_no_keeps_yes_ends") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("tray.exit_asks_no_keeps_yes_ends") {
     const char caption[] = "Quit Confirmation";
     const char text[] = "Do you really want to Exit TabrIN?";
     choose(tabrin, kExit, "Exit");
@@ -252,10 +219,7 @@ E2E_CASE("tray.exit_asks_no_keeps_yes_ends") {
     if (code != 0) fail("exit code 0 after answering Yes", str(static_cast<long>(code)));
 }
 
-E2E_CASE("tray.exit_without_confirmation") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("tray.exit_without_confirmation") {
     choose(tabrin, kConfirmExit, "Settings > Confirm Exit");
     Chosen chosen;
     chosen.confirmexit = 0;
@@ -267,10 +231,7 @@ E2E_CASE("tray.exit_without_confirmation") {
     if (code != 0) fail("exit code 0 after Exit without confirmation", str(static_cast<long>(code)));
 }
 
-E2E_CASE("tray.enabled_switches_the_hook") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("tray.enabled_switches_the_hook") {
     const RECT start = rect(300, 250, 700, 550);
     TestWindow target("Wheel target", start);
     MouseSpy spy(target.handle());
@@ -327,10 +288,7 @@ RECT expectMovedRight(const TestWindow& window, RECT from, int step, const std::
 
 }  // namespace
 
-E2E_CASE("tray.foreground_back_after_the_menu") {
-    TempDir exeDir, cwd;
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("tray.foreground_back_after_the_menu") {
     TestWindow editor("Editor in front", rect(200, 150, 600, 450));
     editor.makeForeground();
     RECT at = editor.rect();
@@ -451,11 +409,7 @@ E2E_CASE("tray.chosen_keys_get_round_a_combination_held_elsewhere") {
     tabrin.closeCleanly();
 }
 
-E2E_CASE("tray.chosen_key_acts_and_survives_a_save") {
-    TempDir exeDir, cwd;
-    exeDir.write("tabrin.ini", "widerkey=Ctrl+Alt+F9\r\n");
-    Tabrin tabrin;
-    tabrin.startReady(exeDir, cwd);
+E2E_TABRIN_CASE("tray.chosen_key_acts_and_survives_a_save", "widerkey=Ctrl+Alt+F9\r\n") {
     TestWindow target("Chosen key", rect(100, 100, 500, 400));
     target.makeForeground();
     pressCombo(kCtrl | kAlt, VK_F9);

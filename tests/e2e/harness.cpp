@@ -57,6 +57,16 @@ void addCase(const std::string& name, CaseBody body) {
     registry().push_back(Case{name, std::move(body)});
 }
 
+CaseRegistrar::CaseRegistrar(const char* name, TabrinCaseBody body, const char* ini) {
+    addCase(name, [body, ini] {
+        TempDir exeDir, cwd;
+        if (*ini) exeDir.write("tabrin.ini", ini);
+        Tabrin tabrin;
+        tabrin.startReady(exeDir, cwd);
+        body(exeDir, cwd, tabrin);
+    });
+}
+
 void fail(const std::string& expected, const std::string& saw) {
     throw CaseFailure{"expected " + expected + ", saw " + saw};
 }
@@ -122,14 +132,6 @@ std::string quoted(const std::string& text) {
 
 // ---- Waiting ---------------------------------------------------------------
 
-void pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 bool waitUntil(const std::function<bool()>& ready, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     for (;;) {
@@ -138,10 +140,6 @@ bool waitUntil(const std::function<bool()>& ready, DWORD timeoutMs) {
         if (GetTickCount() - start >= timeoutMs) return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
-}
-
-void pumpFor(DWORD ms) {
-    waitUntil([] { return false; }, ms);
 }
 
 // ---- Files -----------------------------------------------------------------
@@ -196,6 +194,14 @@ bool TempDir::exists(const std::string& name) const {
 
 std::string gTabrinExe;
 
+const Hotkey kDefaultHotkeys[10] = {
+    {30, MOD_WIN | MOD_CONTROL, 'T'}, {20, MOD_WIN, 'X'},
+    {11, MOD_WIN | MOD_ALT, VK_UP}, {12, MOD_WIN | MOD_ALT, VK_DOWN},
+    {13, MOD_WIN | MOD_ALT, VK_LEFT}, {14, MOD_WIN | MOD_ALT, VK_RIGHT},
+    {1, MOD_WIN | MOD_CONTROL, VK_UP}, {2, MOD_WIN | MOD_CONTROL, VK_DOWN},
+    {4, MOD_WIN | MOD_CONTROL, VK_LEFT}, {3, MOD_WIN | MOD_CONTROL, VK_RIGHT},
+};
+
 Tabrin::~Tabrin() {
     if (!process_) return;
     if (running()) {
@@ -211,20 +217,9 @@ void Tabrin::start(const TempDir& exeDir, const TempDir& cwd, const std::string&
     const std::string exe = exeDir.file("tabrin.exe");
     if (!exeDir.exists("tabrin.exe") && !CopyFileA(gTabrinExe.c_str(), exe.c_str(), FALSE))
         fail("a copy of tabrin.exe in " + exeDir.path(), "error " + str(GetLastError()));
-    std::string commandLine = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    // Wine now and then refuses to map an executable written a moment before with
-    // ERROR_INTERNAL_ERROR; tabrin.exe has not run then, so one more try is fair.
-    BOOL started = FALSE;
-    for (int attempt = 0; attempt < 2 && !started; ++attempt) {
-        if (attempt) pumpFor(200);
-        started = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                 cwd.path().c_str(), &si, &pi);
-        if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
-    }
-    if (!started) fail("tabrin.exe to start", "CreateProcess error " + str(GetLastError()));
+    PROCESS_INFORMATION pi;
+    if (!driver::launch(widen(exe), widen(args), widen(cwd.path()).c_str(), 0, pi))
+        fail("tabrin.exe to start", "CreateProcess error " + str(GetLastError()));
     CloseHandle(pi.hThread);
     process_ = pi.hProcess;
     pid_ = pi.dwProcessId;
@@ -267,30 +262,6 @@ void Tabrin::closeCleanly() {
 
 namespace {
 
-struct WindowQuery {
-    DWORD pid;
-    const char* className;
-    const char* title;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
-    auto* q = reinterpret_cast<WindowQuery*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != q->pid) return TRUE;
-    char cls[256] = "";
-    GetClassNameA(window, cls, sizeof cls);
-    if (lstrcmpA(cls, q->className) != 0) return TRUE;
-    if (q->title) {
-        char title[256] = "";
-        GetWindowTextA(window, title, sizeof title);
-        if (lstrcmpA(title, q->title) != 0) return TRUE;
-    }
-    q->found = window;
-    return FALSE;
-}
-
 std::string windowText(HWND window) {
     int length = GetWindowTextLengthA(window);
     std::string text(static_cast<size_t>(length) + 1, '\0');
@@ -300,12 +271,6 @@ std::string windowText(HWND window) {
 }
 
 }  // namespace
-
-HWND findWindowOf(DWORD pid, const char* className, const char* title) {
-    WindowQuery q{pid, className, title, nullptr};
-    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&q));
-    return q.found;
-}
 
 MessageBoxSeen waitForMessageBox(DWORD pid, DWORD timeoutMs) {
     MessageBoxSeen seen;
@@ -325,45 +290,12 @@ void dismissMessageBox(HWND box) {
 
 // ---- Windows of our own --------------------------------------------------------
 
-namespace {
-
 constexpr char kTestClass[] = "TabrinE2ETarget";
-
-LRESULT CALLBACK testWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    // Alt released after a hotkey would open the system menu: a modal loop
-    // that would stall the driver.
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-    case WM_SYSCHAR:
-        return 0;
-    case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_KEYMENU) return 0;
-        break;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// Our ordinary class, or another name for a window that stands in for one of the shell's.
-void registerTestClass(const char* name) {
-    static std::vector<std::string> registered;
-    if (std::find(registered.begin(), registered.end(), name) != registered.end()) return;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = testWindowProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = name;
-    RegisterClassA(&wc);
-    registered.push_back(name);
-}
-
-}  // namespace
 
 TestWindow::TestWindow(const char* title, const RECT& r, bool visible, DWORD style,
                        const char* className) {
     if (!className) className = kTestClass;
-    registerTestClass(className);
+    driver::registerTargetClass(className);
     window_ = CreateWindowExA(0, className, title, style, r.left, r.top, r.right - r.left,
                               r.bottom - r.top, nullptr, nullptr, GetModuleHandleA(nullptr),
                               nullptr);
@@ -423,29 +355,6 @@ void TestWindow::expectUnchanged(const RECT& expected, const std::string& what) 
 
 // ---- Input ---------------------------------------------------------------------
 
-namespace {
-
-bool isExtended(WORD vk) {
-    switch (vk) {
-    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN:
-    case VK_LWIN: case VK_RWIN: case VK_INSERT: case VK_DELETE:
-    case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT:
-        return true;
-    }
-    return false;
-}
-
-INPUT key(WORD vk, bool up) {
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = vk;
-    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
-    in.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (isExtended(vk) ? KEYEVENTF_EXTENDEDKEY : 0);
-    return in;
-}
-
-}  // namespace
-
 void pressCombo(unsigned modifiers, WORD vk) {
     std::vector<WORD> held;
     if (modifiers & kWin) held.push_back(VK_LWIN);
@@ -453,10 +362,10 @@ void pressCombo(unsigned modifiers, WORD vk) {
     if (modifiers & kAlt) held.push_back(VK_MENU);
     if (modifiers & kShift) held.push_back(VK_SHIFT);
     std::vector<INPUT> inputs;
-    for (WORD m : held) inputs.push_back(key(m, false));
-    inputs.push_back(key(vk, false));
-    inputs.push_back(key(vk, true));
-    for (auto it = held.rbegin(); it != held.rend(); ++it) inputs.push_back(key(*it, true));
+    for (WORD m : held) inputs.push_back(keyInput(m, false));
+    inputs.push_back(keyInput(vk, false));
+    inputs.push_back(keyInput(vk, true));
+    for (auto it = held.rbegin(); it != held.rend(); ++it) inputs.push_back(keyInput(*it, true));
     UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     if (sent != inputs.size())
         fail(str(static_cast<long>(inputs.size())) + " key events sent for " + comboName(modifiers, vk),
@@ -494,14 +403,6 @@ RECT workArea() {
 }
 
 HWND taskbar() { return FindWindowA("Shell_TrayWnd", nullptr); }
-
-std::wstring widen(const std::string& text) {
-    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n > 0 ? n : 1), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
 
 std::string fileBytes(const std::wstring& path) {
     FILE* f = _wfopen(path.c_str(), L"rb");

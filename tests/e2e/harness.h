@@ -8,11 +8,24 @@
 #include <string>
 #include <vector>
 
+#include "driver.h"
+
 namespace e2e {
+
+using driver::findWindowOf;
+using driver::keyInput;
+using driver::pump;
+using driver::pumpFor;
+using driver::widen;
+using driver::windowsOf;
 
 // ---- Cases -----------------------------------------------------------------
 
+class TempDir;
+class Tabrin;
 using CaseBody = std::function<void()>;
+// The body of a case that begins with tabrin.exe started and ready (E2E_TABRIN_CASE).
+using TabrinCaseBody = void (*)(const TempDir& exeDir, const TempDir& cwd, Tabrin& tabrin);
 
 // Adds a case to the run; names are dotted ("shell.wm_close_exits_0") so that
 // a command-line filter can pick a whole group by its prefix.
@@ -20,6 +33,7 @@ void addCase(const std::string& name, CaseBody body);
 
 struct CaseRegistrar {
     CaseRegistrar(const char* name, void (*body)()) { addCase(name, body); }
+    CaseRegistrar(const char* name, TabrinCaseBody body, const char* ini);
 };
 
 #define E2E_CAT2(a, b) a##b
@@ -30,6 +44,18 @@ struct CaseRegistrar {
     static const ::e2e::CaseRegistrar E2E_CAT(e2eRegistrar, __LINE__)(            \
         name, &E2E_CAT(e2eCase, __LINE__));                                        \
     static void E2E_CAT(e2eCase, __LINE__)()
+
+// E2E_TABRIN_CASE("group.name"[, "tabrin.ini text"]) { ...body... }: the body starts with
+// tabrin.exe ready in a fresh folder `exeDir` (beside that tabrin.ini, when given), started
+// from another, `cwd`, as `tabrin`.
+#define E2E_TABRIN_CASE(name, ...)                                                 \
+    static void E2E_CAT(e2eCase, __LINE__)(const ::e2e::TempDir&, const ::e2e::TempDir&, \
+                                           ::e2e::Tabrin&);                         \
+    static const ::e2e::CaseRegistrar E2E_CAT(e2eRegistrar, __LINE__)(            \
+        name, &E2E_CAT(e2eCase, __LINE__), "" __VA_ARGS__);                        \
+    static void E2E_CAT(e2eCase, __LINE__)([[maybe_unused]] const ::e2e::TempDir& exeDir, \
+                                           [[maybe_unused]] const ::e2e::TempDir& cwd, \
+                                           [[maybe_unused]] ::e2e::Tabrin& tabrin)
 
 // Ends the running case with "FAIL name: expected <expected>, saw <saw>".
 [[noreturn]] void fail(const std::string& expected, const std::string& saw);
@@ -51,11 +77,8 @@ void listCases(const std::vector<std::string>& filters);
 
 // ---- Waiting ---------------------------------------------------------------
 
-// Handles every queued message of this thread. Tabrin moves our windows from
-// its own process; Wine applies such a move only when this thread reads its
-// queue, so every wait below pumps instead of sleeping.
-void pump();
-void pumpFor(DWORD ms);
+// Tabrin moves our windows from its own process; Wine applies such a move only when this
+// thread reads its queue, so every wait pumps instead of sleeping.
 bool waitUntil(const std::function<bool()>& ready, DWORD timeoutMs);
 
 // How long to watch for a change that must not happen.
@@ -81,8 +104,6 @@ private:
     std::string path_;
 };
 
-// Text in the ANSI code page as UTF-16, for the wide-character calls.
-std::wstring widen(const std::string& text);
 // A file's bytes, or "(no file)" when it cannot be opened.
 std::string fileBytes(const std::wstring& path);
 
@@ -93,6 +114,13 @@ extern std::string gTabrinExe;
 
 constexpr char kMainClass[] = "TabrINWndClass";
 constexpr char kMainTitle[] = "TabrIN";
+
+// Tabrin's ten hotkeys with their default combinations, by the identifiers it registers.
+struct Hotkey {
+    int id;
+    UINT modifiers, vk;
+};
+extern const Hotkey kDefaultHotkeys[10];
 
 // One tabrin.exe process. The executable is copied into `exeDir` so that a
 // tabrin.ini can sit beside it, and starts with `cwd` as its current directory.
@@ -124,9 +152,6 @@ private:
     DWORD pid_ = 0;
     HWND main_ = nullptr;
 };
-
-// The top-level window of a class (and optionally a title) owned by `pid`.
-HWND findWindowOf(DWORD pid, const char* className, const char* title = nullptr);
 
 // A message box ("#32770") shown by a process: caption and text as displayed.
 struct MessageBoxSeen {
