@@ -4,6 +4,7 @@
 #include "mouse_input.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -245,9 +246,16 @@ E2E_CASE("faults.ten_copies_at_once_leave_one") {
 
 namespace {
 
-// Wine's ReplaceFileW leaves a file of its own, rfXXXX.tmp, each time it fails; Windows' does not.
+// Wine's ReplaceFileW leaves a file of its own each time it fails, which Windows' does not:
+// GetTempFileName's "rf" and a hex number of up to four digits, unpadded (rf57.tmp, rf1a2b.tmp).
 bool isWineLeftover(const std::string& name) {
-    return name.size() == 10 && name.compare(0, 2, "rf") == 0 && name.compare(6, 4, ".tmp") == 0;
+    const std::size_t digits = name.size() - 6;
+    if (name.size() < 7 || digits > 4 || name.compare(0, 2, "rf") != 0 ||
+        name.compare(name.size() - 4, 4, ".tmp") != 0)
+        return false;
+    for (std::size_t i = 2; i < 2 + digits; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
+    return true;
 }
 
 // The names in a folder, sorted; Wine's own leftovers are not tabrin's.
