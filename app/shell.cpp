@@ -23,6 +23,15 @@ const char kClassName[] = "TabrINWndClass";
 const char kWindowTitle[] = "TabrIN";
 const char kErrorCaption[] = "Error";
 
+// The file changed on disk: all that a start takes from it takes effect again.
+void applySettingsFromFile() {
+    unregisterHotkeys();
+    registerHotkeys();
+    if (settings.enablemousescroll) startMouseGestures();
+    else stopMouseGestures();
+    refreshMenuChecks();
+}
+
 void bringUp(WindowHandle window) {
     mainWindow = window;
     loadSettings();
@@ -31,13 +40,41 @@ void bringUp(WindowHandle window) {
     buildMenus();
     addTrayIcon();
     refreshMenuChecks();
+    watchSettingsFile(applySettingsFromFile);
 }
 
 void takeDown() {
     unregisterHotkeys();
     stopMouseGestures();
     removeTrayIcon();
+    // Nothing waits on Tabrin any more: a change still waiting for a busy file gets its moment.
+    stopWatchingSettingsFile();
+    finishWaitingSave();
     PostQuitMessage(0);
+}
+
+LResult onTimer(WParam id) {
+    if (id == kSaveRetryTimer) return onSaveTimer();
+    if (id == kSettingsQuietTimer) return onSettingsQuietTimer();
+    return onTrayTimer(id);
+}
+
+// Messages, and the settings folder's change handle while there is one.
+int runMessageLoop() {
+    for (;;) {
+        Message msg;
+        while (PeekMessageA(&msg, kNoWindow, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        const ChangeHandle change = settingsChangeHandle();
+        const std::uint32_t woke =
+            MsgWaitForMultipleObjects(change ? 1 : 0, &change, false, INFINITE, QS_ALLINPUT);
+        if (change && woke == WAIT_OBJECT_0) onSettingsFolderChanged();
+        // A handle the wait refuses would wake it at once, for ever: the watch goes instead.
+        else if (change && woke == WAIT_FAILED) stopWatchingSettingsFile();
+    }
 }
 
 int refuseSecondCopy() {
@@ -63,7 +100,10 @@ LResult mainWindowProc(WindowHandle window, unsigned message, WParam wParam, LPa
         return 0;
     case WM_HOTKEY: return onHotkey(static_cast<int>(wParam));
     case WM_DISPLAYCHANGE: onDisplayChange(); return 0;
-    case WM_TIMER: return wParam == kSaveRetryTimer ? onSaveTimer() : onTrayTimer(wParam);
+    case WM_TIMER: return onTimer(wParam);
+    case WM_ENDSESSION:
+        if (wParam) finishWaitingSave();  // the process may end as soon as this returns
+        return 0;
     case kTrayCallbackMessage: return onTrayMessage(wParam, lParam);
     case WM_INPUT: onRawInput(lParam); break;  // DefWindowProc still has to clean up after it
     case kMouseHookMessage: return onMouseHookMessage(wParam);
@@ -97,12 +137,7 @@ int runTabrin(InstanceHandle instanceHandle) {
                          CW_USEDEFAULT, CW_USEDEFAULT, kNoWindow, nullptr, instance, nullptr))
         return 0;  // nothing could ever end the loop
 
-    Message msg;
-    while (GetMessageA(&msg, kNoWindow, 0, 0)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    return runMessageLoop();
 }
 
 void resetShellState() {

@@ -24,6 +24,7 @@ using MutexHandle = struct MutexTag*;
 using DeviceContext = struct DeviceContextTag*;
 using MonitorHandle = struct MonitorTag*;
 using FileHandle = struct FileTag*;
+using ChangeHandle = struct ChangeTag*;  // FindFirstChangeNotification's, a waitable handle
 
 constexpr WindowHandle kNoWindow = nullptr;
 
@@ -191,6 +192,7 @@ constexpr unsigned WM_NULL = 0x0000;
 constexpr unsigned WM_CREATE = 0x0001;
 constexpr unsigned WM_CLOSE = 0x0010;
 constexpr unsigned WM_QUIT = 0x0012;
+constexpr unsigned WM_ENDSESSION = 0x0016;
 constexpr unsigned WM_SETTINGCHANGE = 0x001A;
 constexpr unsigned WM_DISPLAYCHANGE = 0x007E;
 constexpr unsigned WM_COMMAND = 0x0111;
@@ -357,6 +359,23 @@ constexpr std::uint32_t MOVEFILE_WRITE_THROUGH = 0x8;
 constexpr std::uint32_t REPLACEFILE_IGNORE_MERGE_ERRORS = 0x2;
 inline const FileHandle INVALID_HANDLE_VALUE =
     reinterpret_cast<FileHandle>(static_cast<std::intptr_t>(-1));
+constexpr std::uint32_t FILE_NOTIFY_CHANGE_FILE_NAME = 0x01;
+constexpr std::uint32_t FILE_NOTIFY_CHANGE_SIZE = 0x08;
+constexpr std::uint32_t FILE_NOTIFY_CHANGE_LAST_WRITE = 0x10;
+
+// What GetFileAttributesEx tells of a file without opening it.
+struct FileInformation {
+    std::uint32_t attributes;
+    std::uint64_t size;
+    std::uint64_t lastWriteTime;  // FILETIME's 100 ns units
+};
+
+// Waiting
+constexpr std::uint32_t INFINITE = 0xFFFFFFFF;
+constexpr std::uint32_t WAIT_OBJECT_0 = 0;
+constexpr std::uint32_t WAIT_FAILED = 0xFFFFFFFF;
+constexpr std::uint32_t QS_ALLINPUT = 0x04FF;
+constexpr unsigned PM_REMOVE = 0x0001;
 
 // Resources and window creation
 constexpr int IDC_ARROW = 32512;
@@ -469,6 +488,7 @@ CursorHandle LoadCursorA(InstanceHandle instance, int resource);
 
 // files: paths in UTF-8, given to the W functions underneath
 std::uint32_t GetFileAttributesUtf8(const char* path);
+bool GetFileAttributesExUtf8(const char* path, FileInformation* information);
 FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t share,
                           void* security, std::uint32_t disposition, std::uint32_t flagsAndAttributes,
                           FileHandle templateFile);
@@ -488,6 +508,11 @@ std::uint32_t DeleteFileUtf8(const char* path);
 Utf8String GetModuleFileNameUtf8(InstanceHandle instance);
 // fopen for a UTF-8 path (_wfopen underneath on Windows); modes as fopen's, "t" allowed.
 std::FILE* OpenFileUtf8(const char* path, const char* mode);
+// Null (not INVALID_HANDLE_VALUE) where the folder cannot be watched.
+ChangeHandle FindFirstChangeNotificationUtf8(const char* folder, bool watchSubtree,
+                                             std::uint32_t filter);
+bool FindNextChangeNotification(ChangeHandle change);
+bool FindCloseChangeNotification(ChangeHandle change);
 
 // window
 unsigned short RegisterClassA(const WindowClass* windowClass);
@@ -495,7 +520,14 @@ WindowHandle CreateWindowExA(std::uint32_t exStyle, const char* className, const
                              std::uint32_t style, int x, int y, int width, int height,
                              WindowHandle parent, MenuHandle menu, InstanceHandle instance,
                              void* param);
-int GetMessageA(Message* msg, WindowHandle window, unsigned filterMin, unsigned filterMax);
+bool PeekMessageA(Message* msg, WindowHandle window, unsigned filterMin, unsigned filterMax,
+                  unsigned remove);
+// WAIT_OBJECT_0 + i for the i-th handle, WAIT_OBJECT_0 + count for input of the kinds in
+// wakeMask, WAIT_FAILED.
+std::uint32_t MsgWaitForMultipleObjects(std::uint32_t count, const ChangeHandle* handles,
+                                        bool waitAll, std::uint32_t milliseconds,
+                                        std::uint32_t wakeMask);
+void Sleep(std::uint32_t milliseconds);
 bool TranslateMessage(const Message* msg);
 LResult DispatchMessageA(const Message* msg);
 LResult DefWindowProcA(WindowHandle window, unsigned message, WParam wParam, LParam lParam);

@@ -40,7 +40,9 @@
     X(KEYEVENTF_KEYUP) X(RIDEV_REMOVE) X(RIDEV_INPUTSINK) X(RID_INPUT) X(RIM_TYPEKEYBOARD)   \
     X(RI_KEY_BREAK) X(VK_LBUTTON) X(VK_RBUTTON) X(VK_MBUTTON) X(VK_XBUTTON1) X(VK_XBUTTON2)    \
     X(MOD_SHIFT) X(VK_SPACE) X(VK_PRIOR) X(VK_NEXT) X(VK_END) X(VK_HOME) X(VK_INSERT)        \
-    X(VK_DELETE) X(VK_F1) X(VK_F24) X(GWL_EXSTYLE) X(WS_EX_TOOLWINDOW)
+    X(VK_DELETE) X(VK_F1) X(VK_F24) X(GWL_EXSTYLE) X(WS_EX_TOOLWINDOW) X(WM_ENDSESSION)     \
+    X(FILE_NOTIFY_CHANGE_FILE_NAME) X(FILE_NOTIFY_CHANGE_SIZE) X(FILE_NOTIFY_CHANGE_LAST_WRITE) \
+    X(INFINITE) X(WAIT_OBJECT_0) X(WAIT_FAILED) X(QS_ALLINPUT) X(PM_REMOVE)
 
 #define TABRIN_OURS(name) static_cast<long long>(platform::name),
 constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
@@ -487,6 +489,18 @@ std::uint32_t GetFileAttributesUtf8(const char* path) {
     return wide ? ::GetFileAttributesW(wide.get()) : INVALID_FILE_ATTRIBUTES;
 }
 
+bool GetFileAttributesExUtf8(const char* path, FileInformation* information) {
+    const WideString wide = widen(path);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!wide || !::GetFileAttributesExW(wide.get(), GetFileExInfoStandard, &data)) return false;
+    information->attributes = data.dwFileAttributes;
+    information->size = static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    information->lastWriteTime =
+        static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+        data.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
 FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t share,
                           void* security, std::uint32_t disposition, std::uint32_t flagsAndAttributes,
                           FileHandle templateFile) {
@@ -540,6 +554,22 @@ std::FILE* OpenFileUtf8(const char* path, const char* mode) {
     return widePath && wideMode ? ::_wfopen(widePath.get(), wideMode.get()) : nullptr;
 }
 
+ChangeHandle FindFirstChangeNotificationUtf8(const char* folder, bool watchSubtree,
+                                             std::uint32_t filter) {
+    const WideString wide = widen(folder);
+    const HANDLE change =
+        wide ? ::FindFirstChangeNotificationW(wide.get(), watchSubtree, filter) : INVALID_HANDLE_VALUE;
+    return change == INVALID_HANDLE_VALUE ? nullptr : reinterpret_cast<ChangeHandle>(change);
+}
+
+bool FindNextChangeNotification(ChangeHandle change) {
+    return ::FindNextChangeNotification(reinterpret_cast<HANDLE>(change)) != FALSE;
+}
+
+bool FindCloseChangeNotification(ChangeHandle change) {
+    return ::FindCloseChangeNotification(reinterpret_cast<HANDLE>(change)) != FALSE;
+}
+
 unsigned short RegisterClassA(const WindowClass* windowClass) {
     windowProc = windowClass->lpfnWndProc;
     WNDCLASSA native;
@@ -565,17 +595,28 @@ WindowHandle CreateWindowExA(std::uint32_t exStyle, const char* className, const
                                       toHwnd(parent), toHmenu(menu), toHinstance(instance), param));
 }
 
-int GetMessageA(Message* msg, WindowHandle window, unsigned filterMin, unsigned filterMax) {
+bool PeekMessageA(Message* msg, WindowHandle window, unsigned filterMin, unsigned filterMax,
+                  unsigned remove) {
     MSG native;
-    const BOOL result = ::GetMessageA(&native, toHwnd(window), filterMin, filterMax);
+    if (!::PeekMessageA(&native, toHwnd(window), filterMin, filterMax, remove)) return false;
     msg->hwnd = fromHwnd(native.hwnd);
     msg->message = native.message;
     msg->wParam = native.wParam;
     msg->lParam = native.lParam;
     msg->time = native.time;
     msg->pt = Point{native.pt.x, native.pt.y};
-    return result;
+    return true;
 }
+
+std::uint32_t MsgWaitForMultipleObjects(std::uint32_t count, const ChangeHandle* handles,
+                                        bool waitAll, std::uint32_t milliseconds,
+                                        std::uint32_t wakeMask) {
+    static_assert(sizeof(ChangeHandle) == sizeof(HANDLE), "handles are passed as they are");
+    return ::MsgWaitForMultipleObjects(count, reinterpret_cast<const HANDLE*>(handles), waitAll,
+                                       milliseconds, wakeMask);
+}
+
+void Sleep(std::uint32_t milliseconds) { ::Sleep(milliseconds); }
 
 namespace {
 MSG toMsg(const Message* msg) {

@@ -110,6 +110,10 @@ bool parseKeyCombination(const char* text, KeyCombination* combination) {
         part = partEnd + 1;
     }
     if (!key || !(modifiers & (MOD_WIN | MOD_CONTROL | MOD_ALT))) return false;
+    // Ctrl+Alt is AltGr on most European keyboards: a key that types a character (E for the
+    // euro sign, Q for '@') stays with typing unless Win is held too.
+    const bool types = isLetterOrDigit(static_cast<char>(key)) || key == VK_SPACE;
+    if (types && !(modifiers & MOD_WIN)) return false;
     *combination = KeyCombination{modifiers, key};
     return true;
 }

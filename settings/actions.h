@@ -48,7 +48,8 @@ extern const Action kActions[kActionCount];
 
 // Reads a key line's value: modifiers and one key joined by '+', in any case, blanks around each
 // part ("Win+Shift+X", " ctrl + alt + f9 "), or "off" or nothing for no combination. False for
-// anything else, a bare key or Shift+key included: those would take a key away from typing.
+// anything else, a bare key or Shift+key included: those would take a key away from typing, as
+// would a letter, digit or Space without Win (Ctrl+Alt is AltGr).
 bool parseKeyCombination(const char* text, KeyCombination* combination);
 
 // "WIN + CTRL + T", "CTRL + ALT + F9", "off".

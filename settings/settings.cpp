@@ -14,14 +14,13 @@ const SettingRow kSettingRows[kSettingCount] = {
     {"invertedmouse", &Settings::invertedmouse, true, kCommandMouseInvert},
 };
 
-void setStepSize(int n) {
-    settings.stepsize = n;
-    saveSettings();
-}
+void setStepSize(int n) { changeSetting(&Settings::stepsize, n); }
 
+// The flag becomes the opposite of the check mark the user clicked, whatever the file says now.
 void toggleSetting(int& flag) {
-    flag = flag ? 0 : 1;
-    saveSettings();
+    for (const SettingRow& row : kSettingRows)
+        if (&(settings.*row.field) == &flag) return changeSetting(row.field, flag ? 0 : 1);
+    flag = flag ? 0 : 1;  // not one of the seven: nothing of the file's to keep
 }
 
 void resetSettingsState() {

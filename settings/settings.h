@@ -62,12 +62,17 @@ struct SettingRow {
 constexpr int kSettingCount = 7;
 extern const SettingRow kSettingRows[kSettingCount];
 
-// Changes from the menu: each is written to the file at once.
+// Changes from the menu: each is written to the file at once, on top of any edit the file has had
+// since Tabrin last read or wrote it.
 void setStepSize(int n);
 void toggleSetting(int& flag);
+// Both come here: the record's field takes the value, which a busy save keeps putting on top.
+void changeSetting(int Settings::*field, int value);
 
 // Full path of tabrin.ini beside the executable; null if the path cannot be had.
 platform::Utf8String settingsFilePath();
+// What a start reads: tabrin.ini, or the temporary file a save left in its place, or the
+// defaults with no key lines when neither is there.
 void loadSettings();
 void saveSettings();
 
@@ -79,8 +84,28 @@ constexpr unsigned kSaveRetryInterval = 250;  // ms
 constexpr int kSaveRetries = 40;              // ten seconds
 // WM_TIMER of kSaveRetryTimer.
 platform::LResult onSaveTimer();
+// At exit: a save still waiting for a busy file is tried for two seconds more.
+constexpr int kExitSaveTries = 8;
+void finishWaitingSave();
 
-// Back to what a new process starts with (for the tests): the record, and the file's retries.
+// Edits made while Tabrin runs: the folder holding the file is watched, and once changes have
+// been quiet for a moment the file is read; whatever differs from what Tabrin last read or wrote
+// replaces the settings and key lines in force, and `applied` puts them to work.
+using SettingsApplied = void (*)();
+void watchSettingsFile(SettingsApplied applied);
+void stopWatchingSettingsFile();
+// For the message loop's wait; null while nothing is watched.
+platform::ChangeHandle settingsChangeHandle();
+// The handle was signalled: the quiet period starts again.
+void onSettingsFolderChanged();
+constexpr std::uintptr_t kSettingsQuietTimer = 3;
+constexpr unsigned kSettingsQuietPeriod = 150;  // ms: lets the writer finish
+// WM_TIMER of kSettingsQuietTimer; a file its writer still holds is read again every
+// kSaveRetryInterval, kSaveRetries times at most.
+platform::LResult onSettingsQuietTimer();
+
+// Back to what a new process starts with (for the tests): the record, and the file's retries
+// and watch.
 void resetSettingsState();
 void resetSettingsFileState();
 

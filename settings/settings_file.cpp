@@ -32,6 +32,25 @@ int toInteger(const char* text) {
     return static_cast<int>(negative ? -value : value);
 }
 
+bool isBlankOrTab(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+// Moves *begin past the blanks, tabs and CRs it starts with; returns where the text ends without
+// those it ends with.
+const char* trimmed(const char** begin, const char* end) {
+    while (*begin < end && isBlankOrTab(**begin)) ++*begin;
+    while (end > *begin && isBlankOrTab(end[-1])) --end;
+    return end;
+}
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The text from begin to end is the lower-case word, in any case.
+bool sameWord(const char* begin, const char* end, const char* word) {
+    for (; begin < end && *word; ++begin, ++word)
+        if (lower(*begin) != *word) return false;
+    return begin == end && !*word;
+}
+
 }  // namespace
 
 void applySettingsLine(Settings& record, KeyLines& lines, char* line) {
@@ -42,7 +61,7 @@ void applySettingsLine(Settings& record, KeyLines& lines, char* line) {
     if (!equals) return;
     *equals = '\0';
     const char* key = line;
-    char* value = equals + 1;
+    const char* value = equals + 1;
 
     for (const SettingRow& row : kSettingRows) {
         if (std::strcmp(key, row.key) != 0) continue;
@@ -50,14 +69,17 @@ void applySettingsLine(Settings& record, KeyLines& lines, char* line) {
         record.*row.field = row.flag ? (number != 0 ? 1 : 0) : number;
         return;
     }
+    // Key lines as people write them: "TaskbarKey = Win+Shift+X" is taskbarkey's. The CR of a
+    // CR LF line end is not part of what the user wrote either.
+    const char* keyEnd = trimmed(&key, equals);
+    const char* valueEnd = trimmed(&value, value + std::strlen(value));
     for (int i = 0; i < kActionCount; ++i) {
-        if (std::strcmp(key, kActions[i].key) != 0) continue;
-        // The CR of a CR LF line end is not part of what the user wrote.
-        const std::size_t valueLength = std::strlen(value);
-        if (valueLength > 0 && value[valueLength - 1] == '\r') value[valueLength - 1] = '\0';
+        if (!sameWord(key, keyEnd, kActions[i].key)) continue;
         KeyLine& keyLine = lines.line[i];
         keyLine.present = true;
-        std::memcpy(keyLine.value, value, std::strlen(value) + 1);  // a piece always fits
+        const std::size_t length = static_cast<std::size_t>(valueEnd - value);
+        std::memcpy(keyLine.value, value, length);  // a piece always fits
+        keyLine.value[length] = '\0';
         return;
     }
 }
@@ -164,26 +186,118 @@ platform::Utf8String temporaryPathFor(const char* path) {
     return temporary;
 }
 
-}  // namespace
-
-void loadSettings() {
-    using namespace platform;
-    const Utf8String path = settingsFilePath();
-    if (!path) return;
-    // Bytes as they are: text mode would end the file at a stray Ctrl+Z. A CR before the
-    // newline stays on the value, where the number's conversion stops anyway.
-    std::FILE* file = OpenFileUtf8(path.get(), "rb");
-    // No file, but a save that could not put its new file in place left it under this name.
-    if (!file && GetFileAttributesUtf8(path.get()) == INVALID_FILE_ATTRIBUTES) {
-        const Utf8String temporary = temporaryPathFor(path.get());
-        if (temporary) file = OpenFileUtf8(temporary.get(), "rb");
+// 64-bit FNV-1a: enough to tell an edit from the bytes Tabrin last read or wrote.
+struct Digest {
+    std::uint64_t value = 14695981039346656037ull;
+    void add(const char* bytes, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i)
+            value = (value ^ static_cast<unsigned char>(bytes[i])) * 1099511628211ull;
     }
-    if (!file) return;
-    readSettings(settings, keyLines, file);
-    std::fclose(file);
+};
+
+// What the file in force held when Tabrin last read or wrote it; never the bytes themselves,
+// which may be many.
+struct Fingerprint {
+    enum State : unsigned char { Unknown, Missing, Present } state = Unknown;
+    std::uint64_t size = 0;
+    std::uint64_t hash = 0;
+};
+// Unknown (a file that could not be read) matches nothing, not even itself.
+bool operator==(const Fingerprint& a, const Fingerprint& b) {
+    return a.state != Fingerprint::Unknown && a.state == b.state && a.size == b.size &&
+           a.hash == b.hash;
 }
 
-namespace {
+// The file in force by its size and time alone, taken without opening it.
+struct FileLook {
+    bool taken = false;
+    bool temporary = false;  // tabrin.ini.tmp, tabrin.ini being missing
+    platform::FileInformation information = {};
+};
+bool operator==(const FileLook& a, const FileLook& b) {
+    return a.taken == b.taken && a.temporary == b.temporary &&
+           a.information.attributes == b.information.attributes &&
+           a.information.size == b.information.size &&
+           a.information.lastWriteTime == b.information.lastWriteTime;
+}
+
+// The one change the menu asked for, put on top of whatever the file holds until it is saved.
+struct SettingsChange {
+    int Settings::*field = nullptr;
+    int value = 0;
+};
+
+struct FileState {
+    Fingerprint known;
+    FileLook look;           // at the last read, for the cheap look after a change in the folder
+    SettingsChange waiting;  // a save of it is under way
+    int saveRetriesLeft = 0;
+    int readRetriesLeft = 0;
+    platform::ChangeHandle watch = nullptr;
+    SettingsApplied applied = nullptr;
+};
+FileState fileState;
+
+// The key lines of a read not yet taken in: too many bytes for the stack of a message handler.
+KeyLines freshLines;
+
+FileLook lookAtFileInForce() {
+    using namespace platform;
+    FileLook look;
+    const Utf8String path = settingsFilePath();
+    if (!path) return look;
+    look.taken = GetFileAttributesExUtf8(path.get(), &look.information);
+    if (look.taken || GetFileAttributesUtf8(path.get()) != INVALID_FILE_ATTRIBUTES) return look;
+    const Utf8String temporary = temporaryPathFor(path.get());
+    look.temporary = true;
+    look.taken = temporary && (GetFileAttributesExUtf8(temporary.get(), &look.information) ||
+                               GetFileAttributesUtf8(temporary.get()) == INVALID_FILE_ATTRIBUTES);
+    return look;
+}
+
+// Busy: the file is there but held without read sharing (by its writer, typically).
+// Unreadable: something that is no file stands in its place.
+enum class Read { Done, Busy, Unreadable };
+
+// Opens path for reading; null with *read saying why when that fails, Done for a missing file.
+std::FILE* openExisting(const char* path, Read* read) {
+    using namespace platform;
+    // Bytes as they are: text mode would end the file at a stray Ctrl+Z. A CR before the
+    // newline stays on the value, where the number's conversion stops anyway.
+    std::FILE* file = OpenFileUtf8(path, "rb");
+    const std::uint32_t attributes = file ? 0 : GetFileAttributesUtf8(path);
+    if (!file && attributes != INVALID_FILE_ATTRIBUTES)
+        *read = attributes & FILE_ATTRIBUTE_DIRECTORY ? Read::Unreadable : Read::Busy;
+    return file;
+}
+
+// What a start would read now, from the defaults up: tabrin.ini; when it is missing, the
+// temporary file a save could not put in its place; when both are, nothing.
+Read readFileInForce(Settings& record, KeyLines& lines, Fingerprint& seen) {
+    record = Settings{};
+    lines = KeyLines{};
+    seen = Fingerprint{Fingerprint::Missing};
+    const platform::Utf8String path = settingsFilePath();
+    if (!path) return Read::Unreadable;
+    Read read = Read::Done;
+    std::FILE* file = openExisting(path.get(), &read);
+    if (!file && read == Read::Done) {
+        const platform::Utf8String temporary = temporaryPathFor(path.get());
+        if (temporary) file = openExisting(temporary.get(), &read);
+    }
+    if (!file) return read;
+    Digest digest;
+    std::uint64_t size = 0;
+    char block[512];
+    for (std::size_t count; (count = std::fread(block, 1, sizeof block, file)) > 0; size += count)
+        digest.add(block, count);
+    const bool whole = !std::ferror(file) && std::fseek(file, 0, SEEK_SET) == 0;
+    if (whole) readSettings(record, lines, file);
+    std::fclose(file);
+    if (!whole) return Read::Busy;
+    seen = Fingerprint{Fingerprint::Present, size, digest.value};
+    return Read::Done;
+}
 
 enum class Save { Done, Failed, Busy };  // Busy: worth trying again in a moment
 
@@ -249,6 +363,7 @@ Save replaceWhole(const char* path, const char* temporary, const char* bytes, st
     return isMomentary(error) ? Save::Busy : Save::Failed;
 }
 
+// Writes the record and key lines in force; on success remembers what the file now holds.
 Save writeSettingsFile() {
     // The seven lines and ten key lines of at most a piece each, with room to spare.
     static char text[kSettingCount * 32 + kActionCount * (kSettingsLinePiece + 2)];
@@ -263,28 +378,149 @@ Save writeSettingsFile() {
 
     const platform::Utf8String path = settingsFilePath();
     const platform::Utf8String temporary = path ? temporaryPathFor(path.get()) : nullptr;
-    return temporary ? replaceWhole(path.get(), temporary.get(), bytes, count) : Save::Failed;
+    const Save saved =
+        temporary ? replaceWhole(path.get(), temporary.get(), bytes, count) : Save::Failed;
+    if (saved == Save::Done) {
+        Digest digest;
+        digest.add(bytes, count);
+        fileState.known = Fingerprint{Fingerprint::Present, count, digest.value};
+        fileState.look = FileLook{};  // our own change of the folder is read once, and matches
+    }
+    return saved;
 }
 
-int saveRetriesLeft = 0;
+// The settings in force become what was read, with the menu's waiting change on top.
+void takeIn(Settings& record, const KeyLines& lines, const Fingerprint& seen) {
+    const SettingsChange& change = fileState.waiting;
+    if (change.field) record.*change.field = change.value;
+    settings = record;
+    keyLines = lines;
+    fileState.known = seen;
+    if (fileState.applied) fileState.applied();
+}
+
+// An edit made since Tabrin last read or wrote the file is taken in first: a save never writes
+// over what the user wrote.
+Save saveNow() {
+    Settings record;
+    Fingerprint seen;
+    switch (readFileInForce(record, freshLines, seen)) {
+    case Read::Busy: return Save::Busy;
+    case Read::Unreadable: break;  // a folder in its place: the write fails on its own
+    case Read::Done:
+        if (!(seen == fileState.known)) takeIn(record, freshLines, seen);
+        break;
+    }
+    return writeSettingsFile();
+}
+
+void endWaitingSave() {
+    platform::KillTimer(platform::mainWindow, kSaveRetryTimer);
+    fileState.saveRetriesLeft = 0;
+    fileState.waiting = SettingsChange{};
+}
 
 }  // namespace
 
+void loadSettings() {
+    Settings record;
+    fileState.look = lookAtFileInForce();
+    if (readFileInForce(record, freshLines, fileState.known) != Read::Done) {
+        fileState.known = Fingerprint{};  // whatever it holds, it is read before any save
+        return;
+    }
+    settings = record;
+    keyLines = freshLines;
+}
+
+void changeSetting(int Settings::*field, int value) {
+    settings.*field = value;
+    fileState.waiting = SettingsChange{field, value};
+    saveSettings();
+}
+
 // Never waits for the file: a busy one is tried again from the timer while the program goes on.
 void saveSettings() {
-    using namespace platform;
-    if (writeSettingsFile() == Save::Busy) {
-        saveRetriesLeft = kSaveRetries;
-        SetTimer(mainWindow, kSaveRetryTimer, kSaveRetryInterval, nullptr);
+    if (saveNow() == Save::Busy) {
+        fileState.saveRetriesLeft = kSaveRetries;
+        platform::SetTimer(platform::mainWindow, kSaveRetryTimer, kSaveRetryInterval, nullptr);
     } else {
-        KillTimer(mainWindow, kSaveRetryTimer);  // an older save still waiting is outdated
+        endWaitingSave();  // an older save still waiting is outdated
     }
 }
 
 platform::LResult onSaveTimer() {
-    if (writeSettingsFile() != Save::Busy || --saveRetriesLeft <= 0)
-        platform::KillTimer(platform::mainWindow, kSaveRetryTimer);
+    if (saveNow() != Save::Busy || --fileState.saveRetriesLeft <= 0) endWaitingSave();
     return 0;
 }
 
-void resetSettingsFileState() { saveRetriesLeft = 0; }
+void finishWaitingSave() {
+    for (int tries = 0; fileState.saveRetriesLeft > 0 && tries < kExitSaveTries; ++tries) {
+        platform::Sleep(kSaveRetryInterval);
+        if (saveNow() != Save::Busy) break;
+    }
+    endWaitingSave();
+}
+
+void watchSettingsFile(SettingsApplied applied) {
+    using namespace platform;
+    fileState.applied = applied;
+    const Utf8String path = settingsFilePath();
+    if (!path) return;
+    // The folder, not the file: editors that save a new file and rename it, or delete and
+    // recreate it, are followed that way.
+    char* separator = std::strrchr(path.get(), '\\');
+    char* slash = std::strrchr(path.get(), '/');
+    if (slash > separator) separator = slash;
+    if (!separator) return;
+    *separator = '\0';
+    fileState.watch = FindFirstChangeNotificationUtf8(
+        path.get(), false,
+        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
+    // Held by another program at start: read as soon as it is let go.
+    if (fileState.known.state == Fingerprint::Unknown) onSettingsFolderChanged();
+}
+
+void stopWatchingSettingsFile() {
+    if (fileState.watch) platform::FindCloseChangeNotification(fileState.watch);
+    fileState.watch = nullptr;
+    fileState.applied = nullptr;
+    platform::KillTimer(platform::mainWindow, kSettingsQuietTimer);
+}
+
+platform::ChangeHandle settingsChangeHandle() { return fileState.watch; }
+
+void onSettingsFolderChanged() {
+    // A folder renamed or deleted fails here: its last change is still looked at, then nothing
+    // more is watched.
+    if (fileState.watch && !platform::FindNextChangeNotification(fileState.watch)) {
+        platform::FindCloseChangeNotification(fileState.watch);
+        fileState.watch = nullptr;
+    }
+    fileState.readRetriesLeft = kSaveRetries;
+    platform::SetTimer(platform::mainWindow, kSettingsQuietTimer, kSettingsQuietPeriod, nullptr);
+}
+
+platform::LResult onSettingsQuietTimer() {
+    platform::KillTimer(platform::mainWindow, kSettingsQuietTimer);
+    // Another file of the folder changed: one look at this one's size and time is all it costs.
+    const FileLook look = lookAtFileInForce();
+    if (look.taken && look == fileState.look) return 0;
+    Settings record;
+    Fingerprint seen;
+    switch (readFileInForce(record, freshLines, seen)) {
+    case Read::Busy:  // its writer still has it: the settings in force stay meanwhile
+        if (--fileState.readRetriesLeft > 0)
+            platform::SetTimer(platform::mainWindow, kSettingsQuietTimer, kSaveRetryInterval,
+                               nullptr);
+        return 0;
+    case Read::Unreadable: break;
+    case Read::Done:
+        if (!(seen == fileState.known)) takeIn(record, freshLines, seen);
+        break;
+    }
+    fileState.look = look;
+    return 0;
+}
+
+void resetSettingsFileState() { fileState = FileState{}; }

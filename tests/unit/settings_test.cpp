@@ -127,14 +127,18 @@ TEST(KeyLines, ValuesAreCombinationsOrRefused) {
         {" win + SHIFT + right \r", "WIN + SHIFT + RIGHT"},
         {"\tcontrol+Alt+f9", "CTRL + ALT + F9"},
         {"Shift+Alt+Ctrl+Win+F24", "WIN + CTRL + ALT + SHIFT + F24"},
-        {"Alt+0", "ALT + 0"},
+        {"Win+Alt+0", "WIN + ALT + 0"},
         {"Win+PageUp", "WIN + PAGEUP"},
         {"ctrl+pagedown", "CTRL + PAGEDOWN"},
         {"Win+Home", "WIN + HOME"},
         {"Win+End", "WIN + END"},
         {"Win+Insert", "WIN + INSERT"},
         {"Win+Delete", "WIN + DELETE"},
-        {"Ctrl+Alt+Space", "CTRL + ALT + SPACE"},
+        {"Win+Ctrl+Alt+Space", "WIN + CTRL + ALT + SPACE"},
+        {"Ctrl+Alt+Shift+Left", "CTRL + ALT + SHIFT + LEFT"},
+        {"Ctrl+Alt+E", nullptr},  // AltGr+E types the euro sign
+        {"Ctrl+Shift+7", nullptr},
+        {"Alt+Space", nullptr},
         {"Win+Ctrl+Up", "WIN + CTRL + UP"},
         {"off", "off"},
         {" OFF\r", "off"},
@@ -246,15 +250,18 @@ TEST(SettingsFile, EachChangeRewritesTheWholeFile) {
               "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=1\r\n"
               "ignoreunnamed=0\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n");
 
-    // Key lines stay as the user wrote them, the last of each, valid or not, in the table's order.
+    // Key lines stay as the user wrote them, the last of each, valid or not, in the table's
+    // order; the key in the table's spelling and the value without blanks around it.
     desk.folder.write("tabrin.ini", "widerkey=Ctrl+Alt+F9\r\ncenterkey=Win+Tee\r\nnotes=1\r\n"
-                                    "centerkey= win + c \r\n");
+                                    "centerkey= win + c \r\n\tTaskbarKey = Win+Shift+X\t\r\n"
+                                    "Stepsize=9\r\nmoveupkey\t=\r\nwider key=Win+W\r\n");
     loadSettings();
     setStepSize(50);
     EXPECT_EQ(desk.folder.read("tabrin.ini"),
-              "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=1\r\n"
-              "ignoreunnamed=0\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n"
-              "centerkey= win + c \r\nwiderkey=Ctrl+Alt+F9\r\n");
+              "stepsize=50\r\nconfirmexit=1\r\ninvertarrows=0\r\npersistentmenu=0\r\n"
+              "ignoreunnamed=1\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n"
+              "centerkey=win + c\r\ntaskbarkey=Win+Shift+X\r\nwiderkey=Ctrl+Alt+F9\r\n"
+              "moveupkey=\r\n");
 }
 
 namespace {

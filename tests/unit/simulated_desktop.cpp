@@ -105,17 +105,31 @@ unsigned RegisterWindowMessageA(const char* name) {
     return id;
 }
 
-int GetMessageA(Message* msg, WindowHandle, unsigned, unsigned) {
-    if (desk().queue.empty()) {
-        desk().records.loopStarved = true;  // a real loop would wait forever here
-        *msg = Message{};
-        return 0;
-    }
+bool PeekMessageA(Message* msg, WindowHandle, unsigned, unsigned, unsigned) {
+    if (desk().queue.empty()) return false;
     SimulatedDesktop::Message next = desk().queue.front();
     desk().queue.pop_front();
     if (!next.toClass.empty()) next.window = FindWindowA(next.toClass.c_str(), nullptr);
     *msg = Message{next.window, next.message, next.wParam, next.lParam, 0, Point{0, 0}};
-    return next.message == WM_QUIT ? 0 : 1;
+    return true;
+}
+
+std::uint32_t MsgWaitForMultipleObjects(std::uint32_t count, const ChangeHandle* handles, bool,
+                                        std::uint32_t, std::uint32_t) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!desk().watches.count(handles[i])) return WAIT_FAILED;
+        if (desk().signalled.count(handles[i])) return WAIT_OBJECT_0 + i;
+    }
+    if (desk().queue.empty()) {
+        desk().records.loopStarved = true;  // a real loop would wait for ever here
+        desk().post(nullptr, WM_QUIT);
+    }
+    return WAIT_OBJECT_0 + count;
+}
+
+void Sleep(std::uint32_t milliseconds) {
+    desk().records.slept += milliseconds;
+    desk().now += milliseconds;  // the thread sleeps: no timer of its fires meanwhile
 }
 
 bool TranslateMessage(const Message*) { return false; }

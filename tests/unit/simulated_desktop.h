@@ -156,6 +156,14 @@ public:
     std::map<platform::FileHandle, OpenFile> openFiles;
     std::set<std::string> unflushed;
     std::string modulePath;
+    // Change notifications on a folder (never its subfolders): any file created, deleted,
+    // renamed, written or resized in it signals every handle on it until FindNext resets it.
+    // Tabrin's own file calls signal them; a test's edit of a file says so with changedIn.
+    std::map<platform::ChangeHandle, std::string> watches;  // by handle, the folder
+    std::set<platform::ChangeHandle> signalled;
+    void changedIn(const std::string& path);  // a file at path changed
+    // Held by another program without read sharing: opening it fails, as do the file calls.
+    std::set<std::string> locked;
 
     // ---- Shell: the tray, its icons, menus and message boxes --------------------------------
 
@@ -218,7 +226,8 @@ public:
         platform::LParam lParam;
         std::string toClass;  // for a window that does not exist yet: the first of this class
     };
-    // Posted messages wait for GetMessageA; an empty queue ends the loop and is noted.
+    // Posted messages wait for PeekMessageA; a loop waiting with nothing queued or signalled
+    // would wait for ever: the wait is noted and ends the loop with WM_QUIT.
     void post(WindowHandle window, unsigned message, platform::WParam wParam = 0,
               platform::LParam lParam = 0);
     void postToClass(const std::string& className, unsigned message, platform::WParam wParam = 0,
@@ -265,6 +274,7 @@ public:
 
         // Files
         bool refuseNewFiles = false;  // the folder lets files be changed but not created
+        bool refuseChangeNotification = false;  // as some network shares do
         bool diskFull = false;        // WriteFile stores half the bytes and fails
         // Another program holds the file open without delete sharing for the next heldCalls
         // calls of ReplaceFile and MoveFileEx (-1: for good). ReplaceFile fails with heldError
@@ -326,7 +336,8 @@ public:
 
         // Messages
         std::vector<Message> defaultHandled;  // DefWindowProcA calls
-        bool loopStarved = false;             // GetMessageA found the queue empty
+        bool loopStarved = false;             // the loop waited with nothing to wake it
+        std::uint32_t slept = 0;              // ms of Sleep
     };
     Records records;
 

@@ -41,6 +41,8 @@ std::uint32_t refuse(std::uint32_t error) {
 // A file's name, marks and flush state go to its new path, as a rename on one volume does.
 void renameFile(const std::string& from, const std::string& to) {
     std::rename(from.c_str(), to.c_str());
+    desk().changedIn(from);
+    desk().changedIn(to);
     desk().fileMarks[to] = marksOf(from);
     desk().fileMarks.erase(from);
     desk().unflushed.erase(to);
@@ -54,7 +56,17 @@ bool heldNow() {
     return true;
 }
 
+std::string folderOf(const std::string& path) {
+    const std::size_t cut = path.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
 }  // namespace
+
+void SimulatedDesktop::changedIn(const std::string& path) {
+    for (const auto& watch : watches)
+        if (watch.second == folderOf(path)) signalled.insert(watch.first);
+}
 
 void SimulatedDesktop::powerCut() {
     for (const std::string& path : unflushed)
@@ -78,7 +90,12 @@ std::FILE* OpenFileUtf8(const char* path, const char* mode) {
     if (writes && (marksOf(path) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                      FILE_ATTRIBUTE_SYSTEM)))
         return nullptr;
-    if (writes) desk().unflushed.insert(path);
+    // Windows opens no folder as a file, nor a file another program holds without sharing.
+    if (kindOf(path) == Kind::Folder || desk().locked.count(path)) return nullptr;
+    if (writes) {
+        desk().unflushed.insert(path);
+        desk().changedIn(path);
+    }
     std::string hostMode;
     for (const char* c = mode; *c; ++c)
         if (*c != 't') hostMode += *c;  // text mode is the only mode on the host
@@ -92,6 +109,37 @@ std::uint32_t GetFileAttributesUtf8(const char* path) {
     case Kind::File: break;
     }
     return FILE_ATTRIBUTE_ARCHIVE | marksOf(path);
+}
+
+bool GetFileAttributesExUtf8(const char* path, FileInformation* information) {
+    struct stat info;
+    if (stat(path, &info) != 0) return failWith(ERROR_FILE_NOT_FOUND);
+    information->attributes = GetFileAttributesUtf8(path);
+    information->size = static_cast<std::uint64_t>(info.st_size);
+    information->lastWriteTime = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 10000000u +
+                                 static_cast<std::uint64_t>(info.st_mtim.tv_nsec) / 100u;
+    return true;
+}
+
+ChangeHandle FindFirstChangeNotificationUtf8(const char* folder, bool, std::uint32_t) {
+    desk().records.calls.push_back("FindFirstChangeNotification");
+    if (desk().faults.refuseChangeNotification || kindOf(folder) != Kind::Folder) return nullptr;
+    const ChangeHandle change = newHandle<ChangeHandle>();
+    desk().watches[change] = folder;
+    return change;
+}
+
+bool FindNextChangeNotification(ChangeHandle change) {
+    desk().signalled.erase(change);
+    // A watched folder that was renamed or deleted ends its handle's use.
+    auto watch = desk().watches.find(change);
+    return watch != desk().watches.end() && kindOf(watch->second) == Kind::Folder;
+}
+
+bool FindCloseChangeNotification(ChangeHandle change) {
+    desk().records.calls.push_back("FindCloseChangeNotification");
+    desk().signalled.erase(change);
+    return desk().watches.erase(change) > 0;
 }
 
 FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t, void*,
@@ -124,6 +172,7 @@ FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t,
     }
     if (kind == Kind::Missing) desk().fileMarks[path] = flagsAndAttributes & marks;
     desk().unflushed.insert(path);
+    desk().changedIn(path);
     FileHandle handle = newHandle<FileHandle>();
     desk().openFiles[handle] = SimulatedDesktop::OpenFile{file, path};
     return handle;
@@ -163,6 +212,7 @@ std::uint32_t ReplaceFileUtf8(const char* replaced, const char* replacement, con
         return refuse(kindOf(replaced) == Kind::Folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
     // The caller needs write access to the file it replaces.
     if (marksOf(replaced) & FILE_ATTRIBUTE_READONLY) return refuse(ERROR_ACCESS_DENIED);
+    if (desk().locked.count(replaced)) return refuse(ERROR_SHARING_VIOLATION);
     if (heldNow()) {
         if (desk().faults.heldError == ERROR_UNABLE_TO_MOVE_REPLACEMENT) {
             std::remove(replaced);
@@ -196,7 +246,9 @@ std::uint32_t DeleteFileUtf8(const char* path) {
     if (kindOf(path) != Kind::File)
         return refuse(kindOf(path) == Kind::Folder ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
     if (marksOf(path) & FILE_ATTRIBUTE_READONLY) return refuse(ERROR_ACCESS_DENIED);
+    if (desk().locked.count(path)) return refuse(ERROR_SHARING_VIOLATION);
     std::remove(path);
+    desk().changedIn(path);
     desk().fileMarks.erase(path);
     desk().unflushed.erase(path);
     return ERROR_SUCCESS;

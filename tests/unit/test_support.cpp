@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "app/shell.h"
@@ -53,4 +54,10 @@ std::string TempFolder::read(const std::string& name) const {
 bool TempFolder::exists(const std::string& name) const {
     struct stat info;
     return stat(file(name).c_str(), &info) == 0;
+}
+
+void DeskWithFolder::touch(const std::string& path) {
+    static long long seconds = 1700000000;
+    const timespec times[2] = {{seconds, 0}, {++seconds, 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
 }

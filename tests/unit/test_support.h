@@ -31,4 +31,13 @@ private:
 struct DeskWithFolder : SimulatedDesktop {
     TempFolder folder;
     DeskWithFolder() { modulePath = folder.file("tabrin.exe"); }
+    // A program (Notepad) writes the file, as a change notification sees it.
+    void edit(const std::string& name, const std::string& bytes) {
+        folder.write(name, bytes);
+        touch(folder.file(name));
+        changedIn(folder.file(name));
+    }
+    // A later write time than the file's last, as each save gives on Windows (the host's clock
+    // can give two quick writes the same one).
+    static void touch(const std::string& path);
 };

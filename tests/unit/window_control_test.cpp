@@ -288,7 +288,7 @@ TEST(Hotkeys, HeldMovesAndResizesRepeat) {
 TEST(Hotkeys, ChosenCombinationsTakeTheDefaultsPlaceAndOffLeavesOneFree) {
     SimulatedDesktop desk;
     makeHotkeyWindow(desk);
-    char lines[][40] = {"centerkey=Ctrl+Alt+C", "moveleftkey=off", "widerkey=Win+Shift+PageDown"};
+    char lines[][40] = {"centerkey=Ctrl+Alt+Home", "moveleftkey=off", "widerkey=Win+Shift+PageDown"};
     for (char* line : lines) applySettingsLine(settings, keyLines, line);
     registerHotkeys();
 
@@ -302,6 +302,6 @@ TEST(Hotkeys, ChosenCombinationsTakeTheDefaultsPlaceAndOffLeavesOneFree) {
     desk.focus(editor);
     desk.pressHotkey(MOD_WIN | MOD_SHIFT, VK_NEXT, 1);  // held: a resize repeats
     EXPECT_EQ(desk.rectOf(editor), (Rect{100, 100, 940, 700}));
-    EXPECT_TRUE(desk.pressHotkey(MOD_CONTROL | MOD_ALT, 'C'));
+    EXPECT_TRUE(desk.pressHotkey(MOD_CONTROL | MOD_ALT, VK_HOME));
     EXPECT_EQ(desk.rectOf(editor), (Rect{540, 240, 1380, 840}));
 }
