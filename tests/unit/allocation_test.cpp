@@ -184,4 +184,9 @@ TEST(Allocation, HotkeysAllocateNothing) {
         EXPECT_EQ(allocationsDuring([&] { onHotkey(id); }), 0) << "hotkey " << id;
         EXPECT_NE(desk.rectOf(editor), (Rect{100, 100, 900, 700})) << "hotkey " << id;
     }
+    SimulatedDesktop desk;  // and an edit of tabrin.ini registers them all again
+    desk.records.logCalls = false;
+    desk.hotkeys.reserve(kActionCount);
+    EXPECT_EQ(allocationsDuring([] { unregisterHotkeys(); registerHotkeys(); }), 0);
+    EXPECT_EQ(desk.hotkeys.size(), std::size_t{kActionCount});
 }

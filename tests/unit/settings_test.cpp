@@ -6,6 +6,9 @@
 #include <string>
 
 #include "app/shell.h"
+#include "control/hotkeys.h"
+#include "tray/menus.h"
+#include "tray/tray_icon.h"
 #include "platform/desktop.h"
 #include "platform/session.h"
 #include "settings/settings.h"
@@ -430,4 +433,107 @@ TEST(SettingsFile, UnreadableOrUnwritableFilesAreSkipped) {
     loadSettings();
     saveSettings();
     EXPECT_EQ(settings.stepsize, 5);
+}
+
+namespace {
+
+// What the message loop does when the folder's change handle is signalled, then time passing.
+void settle(SimulatedDesktop& desk, unsigned ms = 200) {
+    if (desk.signalled.count(settingsChangeHandle())) onSettingsFolderChanged();
+    desk.passTime(ms);
+}
+
+}  // namespace
+
+TEST(SettingsFile, AMenuChangeGoesOnTopOfWhatTheFileHoldsNow) {
+    const std::string keyLine = "taskbarkey=Win+Shift+X\r\n";
+    struct Case {
+        const char* name;
+        std::string onDisk;  // written by another program after Tabrin's last read; "" for none
+        int heldMs;          // and held without read sharing for this long
+        std::string saved;   // after choosing 5 px (from a file holding 7 px and invertarrows=1)
+    };
+    std::string inverted = withStep(5);
+    inverted.replace(inverted.find("invertarrows=0"), 14, "invertarrows=1");
+    const Case cases[] = {
+        {"no change", "", 0, inverted},
+        {"a setting edited", withStep(9) + "invertedmouse=0\r\n", 0,
+         withStep(5).replace(withStep(5).find("invertedmouse=1"), 15, "invertedmouse=0")},
+        {"key lines added", withStep(7) + keyLine, 0, withStep(5) + keyLine},
+        {"deleted", "<deleted>", 0, withStep(5)},
+        {"garbage", "\x01\xFF=\n\n==", 0, withStep(5)},
+        {"rewritten with the same bytes", withStep(7) + "invertarrows=1\r\n", 0, inverted},
+        {"held, then let go", withStep(7) + keyLine, 600, withStep(5) + keyLine},
+    };
+    for (const Case& c : cases) {
+        HeldFileDesk desk(0, 0);
+        desk.folder.write("tabrin.ini", withStep(7) + "invertarrows=1\r\n");
+        loadSettings();
+        const std::string ini = desk.folder.file("tabrin.ini");
+        if (c.onDisk == "<deleted>") std::remove(ini.c_str());
+        else if (!c.onDisk.empty()) desk.folder.write("tabrin.ini", c.onDisk);
+        if (c.heldMs) desk.locked.insert(ini);
+        setStepSize(5);
+        desk.passTime(c.heldMs);
+        EXPECT_EQ(desk.folder.read("tabrin.ini"), c.heldMs ? c.onDisk : c.saved) << c.name;
+        desk.locked.clear();
+        desk.passTime(1000);
+        EXPECT_EQ(desk.folder.read("tabrin.ini"), c.saved) << c.name;
+    }
+}
+
+TEST(SettingsFile, EditsApplyAfterAQuietMomentWithoutASave) {
+    DeskWithFolder desk;
+    runTabrin(nullptr);  // brought up; the loop ends with nothing queued
+    const std::string before = desk.folder.read("tabrin.ini");
+
+    desk.edit("tabrin.ini", "stepsize=7\nenablemousescroll=0\nCenterKey = Win+Shift+C\n"
+                            "moveupkey=Ctrl+Alt+U\n");
+    settle(desk, 100);
+    desk.edit("tabrin.ini.bak", "x");  // the quiet period starts again
+    settle(desk, 100);
+    EXPECT_EQ(settings.stepsize, 20);
+    settle(desk, 100);
+    EXPECT_EQ(settings.stepsize, 7);
+    EXPECT_FALSE(desk.isChecked(mainMenu, kCommandMouseEnabled));
+    EXPECT_EQ(desk.rawKeyboardTarget, nullptr);  // gestures off
+    EXPECT_TRUE(desk.pressHotkey(MOD_WIN | MOD_SHIFT, 'C'));
+    EXPECT_FALSE(desk.pressHotkey(MOD_WIN | MOD_CONTROL, 'T'));
+    ASSERT_EQ(hotkeyState.problemCount, 1);  // Help names the AltGr line
+    EXPECT_EQ(hotkeyState.problems[0].action, 6);
+    EXPECT_EQ(desk.folder.read("tabrin.ini.tmp"), "<missing>");
+    EXPECT_NE(desk.folder.read("tabrin.ini"), before);
+
+    // Tabrin's own save is looked at once and not taken in again; deleting the file restores
+    // the defaults; held by its writer, it is read once let go.
+    runMenuCommand(kCommandStep1 + 3);
+    const auto callsAfterSave = desk.records.calls.size();
+    settle(desk);
+    EXPECT_EQ(std::vector<std::string>(desk.records.calls.begin() + callsAfterSave,
+                                       desk.records.calls.end()),
+              std::vector<std::string>{"OpenFile rb"});
+    std::remove(desk.folder.file("tabrin.ini").c_str());
+    desk.changedIn(desk.folder.file("tabrin.ini"));
+    settle(desk);
+    EXPECT_EQ(settings.stepsize, 20);
+    EXPECT_TRUE(desk.pressHotkey(MOD_WIN | MOD_CONTROL, 'T'));
+    desk.locked.insert(desk.folder.file("tabrin.ini"));
+    desk.edit("tabrin.ini", "stepsize=3\n");
+    settle(desk, 2000);
+    EXPECT_EQ(settings.stepsize, 20);
+    desk.locked.clear();
+    settle(desk, 250);
+    EXPECT_EQ(settings.stepsize, 3);
+    EXPECT_TRUE(desk.timers.size() == 0 || desk.timers[0].id != kSettingsQuietTimer);
+}
+
+TEST(SettingsFile, ExitGivesAWaitingSaveTwoSeconds) {
+    for (int heldCalls : {3, -1}) {
+        HeldFileDesk desk(ERROR_SHARING_VIOLATION, heldCalls);
+        setStepSize(5);
+        desk.send(mainWindow, WM_CLOSE);
+        EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(heldCalls > 0 ? 5 : 7)) << heldCalls;
+        EXPECT_LE(desk.records.slept, 2000u) << heldCalls;
+        EXPECT_TRUE(desk.timers.empty()) << heldCalls;
+    }
 }

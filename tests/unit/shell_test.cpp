@@ -4,6 +4,7 @@
 #include "app/shell.h"
 #include "control/mouse_hook.h"
 #include "platform/session.h"
+#include "settings/settings.h"
 #include "simulated_desktop.h"
 #include "test_support.h"
 #include "tray/tray_icon.h"
@@ -142,4 +143,21 @@ TEST(Shell, TheTrayIconComesBackWhenExplorerRestarts) {
     EXPECT_EQ(icon.uID, kTrayIconId);
     EXPECT_EQ(icon.uCallbackMessage, kTrayCallbackMessage);
     EXPECT_EQ(icon.hWnd, mainWindow);
+}
+
+TEST(Shell, TheLoopWakesForAnEditOfTheSettingsFile) {
+    static DeskWithFolder* notepadsDesk = nullptr;
+    DeskWithFolder desk;
+    notepadsDesk = &desk;
+    const WindowHandle notepad = desk.addWindow("tabrin.ini - Notepad", {0, 0, 500, 400});
+    desk.windows[notepad].proc = [](WindowHandle, unsigned, WParam, LParam) -> LResult {
+        notepadsDesk->edit("tabrin.ini", "stepsize=9\r\n");
+        return 0;
+    };
+    desk.post(notepad, WM_USER);  // Notepad saves while Tabrin's loop runs
+
+    EXPECT_EQ(runTabrin(nullptr), 0);
+    EXPECT_EQ(settings.stepsize, 20);
+    desk.passTime(kSettingsQuietPeriod);
+    EXPECT_EQ(settings.stepsize, 9);
 }

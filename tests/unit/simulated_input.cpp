@@ -91,12 +91,12 @@ bool RegisterHotKey(WindowHandle window, int id, unsigned modifiers, unsigned ke
             return false;
     }
     desk().hotkeys.push_back(SimulatedDesktop::Hotkey{window, id, modifiers, key});
-    desk().records.calls.push_back("RegisterHotKey " + std::to_string(id));
+    if (desk().records.logCalls) desk().records.calls.push_back("RegisterHotKey " + std::to_string(id));
     return true;
 }
 
 bool UnregisterHotKey(WindowHandle window, int id) {
-    desk().records.calls.push_back("UnregisterHotKey " + std::to_string(id));
+    if (desk().records.logCalls) desk().records.calls.push_back("UnregisterHotKey " + std::to_string(id));
     auto& all = desk().hotkeys;
     for (auto it = all.begin(); it != all.end(); ++it) {
         if (it->owner && it->owner == window && it->id == id) {
