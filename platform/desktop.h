@@ -335,6 +335,7 @@ constexpr std::uint32_t ERROR_SUCCESS = 0;
 constexpr std::uint32_t ERROR_FILE_NOT_FOUND = 2;
 constexpr std::uint32_t ERROR_PATH_NOT_FOUND = 3;
 constexpr std::uint32_t ERROR_ACCESS_DENIED = 5;
+constexpr std::uint32_t ERROR_WRITE_PROTECT = 19;
 constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;
 constexpr std::uint32_t ERROR_FILE_EXISTS = 80;
 constexpr std::uint32_t ERROR_DISK_FULL = 112;
@@ -504,6 +505,10 @@ std::uint32_t ReplaceFileUtf8(const char* replaced, const char* replacement, con
                               std::uint32_t flags, void* exclude, void* reserved);
 std::uint32_t MoveFileExUtf8(const char* existing, const char* newName, std::uint32_t flags);
 std::uint32_t DeleteFileUtf8(const char* path);
+std::uint32_t CreateDirectoryUtf8(const char* path);
+// The user's Roaming AppData folder (SHGetKnownFolderPath underneath, so an unset %APPDATA%
+// does not matter); null where there is none.
+Utf8String GetRoamingAppDataUtf8();
 
 // The executable's full path in UTF-8, whole whatever its length (GetModuleFileNameW underneath,
 // so folders the ANSI code page cannot spell survive).

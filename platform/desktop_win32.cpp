@@ -42,7 +42,7 @@
     X(MOD_SHIFT) X(VK_SPACE) X(VK_PRIOR) X(VK_NEXT) X(VK_END) X(VK_HOME) X(VK_INSERT)        \
     X(VK_DELETE) X(VK_F1) X(VK_F24) X(GWL_EXSTYLE) X(WS_EX_TOOLWINDOW) X(WM_ENDSESSION)     \
     X(FILE_NOTIFY_CHANGE_FILE_NAME) X(FILE_NOTIFY_CHANGE_SIZE) X(FILE_NOTIFY_CHANGE_LAST_WRITE) \
-    X(INFINITE) X(WAIT_OBJECT_0) X(WAIT_FAILED) X(PM_REMOVE)
+    X(INFINITE) X(WAIT_OBJECT_0) X(WAIT_FAILED) X(PM_REMOVE) X(ERROR_WRITE_PROTECT)
 
 #define TABRIN_OURS(name) static_cast<long long>(platform::name),
 constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
@@ -54,6 +54,7 @@ constexpr long long kOurValues[] = {TABRIN_CONSTANTS(TABRIN_OURS)};
 #include <windows.h>
 #include <shellapi.h>
 #include <dwmapi.h>
+#include <shlobj.h>
 
 #define TABRIN_SYSTEM(name) static_cast<long long>(name),
 constexpr long long kSystemValues[] = {TABRIN_CONSTANTS(TABRIN_SYSTEM)};
@@ -187,6 +188,15 @@ WideString widen(const char* utf8) {
     }
     if (MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.get(), count) != count) return nullptr;
     return wide;
+}
+
+// UTF-16 back to UTF-8; null on failure.
+Utf8String narrow(const wchar_t* wide) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    Utf8String utf8(size > 0 ? static_cast<char*>(std::malloc(size)) : nullptr);
+    if (utf8 && WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.get(), size, nullptr, nullptr) != size)
+        return nullptr;
+    return utf8;
 }
 
 // What a call taking the path reports: ERROR_SUCCESS, or its error.
@@ -476,12 +486,7 @@ Utf8String GetModuleFileNameUtf8(InstanceHandle instance) {
         if (capacity >= 0x10000) return nullptr;  // beyond any path Windows can hold
         capacity *= 2;
     }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.get(), -1, nullptr, 0, nullptr, nullptr);
-    Utf8String utf8(size > 0 ? static_cast<char*>(std::malloc(size)) : nullptr);
-    if (utf8 &&
-        WideCharToMultiByte(CP_UTF8, 0, wide.get(), -1, utf8.get(), size, nullptr, nullptr) != size)
-        return nullptr;
-    return utf8;
+    return narrow(wide.get());
 }
 
 std::uint32_t GetFileAttributesUtf8(const char* path) {
@@ -546,6 +551,23 @@ std::uint32_t DeleteFileUtf8(const char* path) {
     const WideString wide = widen(path);
     if (!wide) return ::GetLastError();
     return outcome(::DeleteFileW(wide.get()));
+}
+
+std::uint32_t CreateDirectoryUtf8(const char* path) {
+    const WideString wide = widen(path);
+    if (!wide) return ::GetLastError();
+    return outcome(::CreateDirectoryW(wide.get(), nullptr));
+}
+
+Utf8String GetRoamingAppDataUtf8() {
+    // FOLDERID_RoamingAppData, spelt out: MinGW keeps the known-folder GUIDs in a library.
+    static const GUID roamingAppData = {
+        0x3EB685DB, 0x65F9, 0x4CF6, {0xA0, 0x3A, 0xE3, 0xEF, 0x65, 0x72, 0x9F, 0x3D}};
+    wchar_t* wide = nullptr;
+    Utf8String utf8 =
+        SUCCEEDED(::SHGetKnownFolderPath(roamingAppData, 0, nullptr, &wide)) ? narrow(wide) : nullptr;
+    ::CoTaskMemFree(wide);
+    return utf8;
 }
 
 std::FILE* OpenFileUtf8(const char* path, const char* mode) {

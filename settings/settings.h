@@ -69,10 +69,11 @@ void toggleSetting(int& flag);
 // Both come here: the record's field takes the value, which a busy save keeps putting on top.
 void changeSetting(int Settings::*field, int value);
 
-// Full path of tabrin.ini beside the executable; null if the path cannot be had.
+// Full path of the tabrin.ini in use: beside the executable, or %APPDATA%\Tabrin\tabrin.ini
+// where Tabrin's folder refuses new files; null if the path cannot be had.
 platform::Utf8String settingsFilePath();
-// What a start reads: tabrin.ini, or the temporary file a save left in its place, or the
-// defaults with no key lines when neither is there.
+// What a start reads: tabrin.ini beside the executable, or else the user's, or the temporary
+// file a save left in its place, or the defaults with no key lines when none is there.
 void loadSettings();
 void saveSettings();
 
@@ -87,6 +88,10 @@ platform::LResult onSaveTimer();
 // At exit: a save still waiting for a busy file is tried for two seconds more.
 constexpr int kExitSaveTries = 8;
 void finishWaitingSave();
+
+// The folder that refused the last save, where neither place takes the file; null while saves
+// land.
+const char* unsavedSettingsFolder();
 
 // Edits made while Tabrin runs: the folder holding the file is watched, and once changes have
 // been quiet for a moment the file is read; whatever differs from what Tabrin last read or wrote

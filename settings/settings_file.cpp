@@ -168,23 +168,53 @@ platform::Utf8String settingsPathFor(const char* executablePath) {
     return path;
 }
 
+namespace {
+
+// The parts one after the other, in memory of their own; null when there is none to be had.
+platform::Utf8String joined(const char* a, const char* b, const char* c = "") {
+    const std::size_t lengths[] = {std::strlen(a), std::strlen(b), std::strlen(c)};
+    platform::Utf8String text(
+        static_cast<char*>(std::malloc(lengths[0] + lengths[1] + lengths[2] + 1)));
+    if (!text) return nullptr;
+    std::memcpy(text.get(), a, lengths[0]);
+    std::memcpy(text.get() + lengths[0], b, lengths[1]);
+    std::memcpy(text.get() + lengths[0] + lengths[1], c, lengths[2] + 1);
+    return text;
+}
+
+// tabrin.ini.tmp beside the file.
+platform::Utf8String temporaryPathFor(const char* path) { return joined(path, kTemporarySuffix); }
+
+// The file is kept in the user's Roaming AppData instead: Tabrin's folder refused a new file
+// (Program Files), or only that copy was there at start.
+bool keptPerUser = false;
+
+// The separator a path uses: a backslash, unless it is spelt with slashes.
+const char* separatorIn(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash && slash > std::strrchr(path, '\\') ? "/" : "\\";
+}
+
+// %APPDATA%\Tabrin, the only place outside Tabrin's own folder it ever writes to.
+platform::Utf8String perUserFolder() {
+    const platform::Utf8String appData = platform::GetRoamingAppDataUtf8();
+    return appData ? joined(appData.get(), separatorIn(appData.get()), "Tabrin") : nullptr;
+}
+
+platform::Utf8String perUserFilePath() {
+    const platform::Utf8String folder = perUserFolder();
+    return folder ? joined(folder.get(), separatorIn(folder.get()), kFileName) : nullptr;
+}
+
+}  // namespace
+
 platform::Utf8String settingsFilePath() {
+    if (keptPerUser) return perUserFilePath();
     const platform::Utf8String executable = platform::GetModuleFileNameUtf8(platform::instance);
     return executable ? settingsPathFor(executable.get()) : nullptr;
 }
 
 namespace {
-
-// tabrin.ini.tmp beside the file.
-platform::Utf8String temporaryPathFor(const char* path) {
-    const std::size_t length = std::strlen(path);
-    platform::Utf8String temporary(
-        static_cast<char*>(std::malloc(length + sizeof kTemporarySuffix)));
-    if (!temporary) return nullptr;
-    std::memcpy(temporary.get(), path, length);
-    std::memcpy(temporary.get() + length, kTemporarySuffix, sizeof kTemporarySuffix);
-    return temporary;
-}
 
 // 64-bit FNV-1a: enough to tell an edit from the bytes Tabrin last read or wrote.
 struct Digest {
@@ -235,6 +265,7 @@ struct FileState {
     int readRetriesLeft = 0;
     platform::ChangeHandle watch = nullptr;
     SettingsApplied applied = nullptr;
+    platform::Utf8String unwritable;  // the folder the last save found refusing it
 };
 FileState fileState;
 
@@ -253,6 +284,25 @@ FileLook lookAtFileInForce() {
     look.taken = temporary && (GetFileAttributesExUtf8(temporary.get(), &look.information) ||
                                GetFileAttributesUtf8(temporary.get()) == INVALID_FILE_ATTRIBUTES);
     return look;
+}
+
+// tabrin.ini or tabrin.ini.tmp at path.
+bool anyCopyAt(const platform::Utf8String& path) {
+    using namespace platform;
+    if (!path) return false;
+    const Utf8String temporary = temporaryPathFor(path.get());
+    return GetFileAttributesUtf8(path.get()) != INVALID_FILE_ATTRIBUTES ||
+           (temporary && GetFileAttributesUtf8(temporary.get()) != INVALID_FILE_ATTRIBUTES);
+}
+
+// Cuts a file's path down to its folder's; false when it names no folder.
+bool cutAtFolder(char* path) {
+    char* separator = std::strrchr(path, '\\');
+    char* slash = std::strrchr(path, '/');
+    if (slash > separator) separator = slash;
+    if (!separator) return false;
+    *separator = '\0';
+    return true;
 }
 
 // Busy: the file is there but held without read sharing (by its writer, typically).
@@ -299,7 +349,8 @@ Read readFileInForce(Settings& record, KeyLines& lines, Fingerprint& seen) {
     return Read::Done;
 }
 
-enum class Save { Done, Failed, Busy };  // Busy: worth trying again in a moment
+// Busy: worth trying again in a moment. Refused: the folder takes no new file at all.
+enum class Save { Done, Failed, Busy, Refused };
 
 // How the calls fail while another program has the file open without delete sharing.
 bool isMomentary(std::uint32_t error) {
@@ -311,6 +362,28 @@ bool isFile(const char* path) {
     const std::uint32_t attributes = platform::GetFileAttributesUtf8(path);
     return attributes != platform::INVALID_FILE_ATTRIBUTES &&
            !(attributes & platform::FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Access denied to a new tabrin.ini.tmp: either the folder refuses new files (Program Files, to a
+// standard user), or only that name is still reserved by a deleted file someone holds open (FAT,
+// Windows before 10 1903). A second, fresh name tells which.
+Save whyNotCreated(const char* path, std::uint32_t error) {
+    using namespace platform;
+    const auto refusal = [](std::uint32_t e) { return e == ERROR_ACCESS_DENIED || e == ERROR_WRITE_PROTECT; };
+    if (!refusal(error))
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_EXISTS ? Save::Busy
+                                                                              : Save::Failed;
+    char suffix[24];
+    TextBuffer(suffix, sizeof suffix) << "." << static_cast<int>(GetCurrentProcessId() & 0xFFFF)
+                                      << ".tmp";
+    const Utf8String probe = joined(path, suffix);
+    if (!probe) return Save::Failed;
+    ScopedFile file(CreateFileUtf8(probe.get(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return refusal(GetLastError()) ? Save::Refused : Save::Busy;
+    file.close();
+    DeleteFileUtf8(probe.get());
+    return Save::Busy;
 }
 
 // Writes the bytes to a temporary file beside the settings file and puts it in the file's place,
@@ -334,10 +407,12 @@ Save replaceWhole(const char* path, const char* temporary, const char* bytes, st
     const std::uint32_t marks =
         exists ? attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM) : 0;
 
-    DeleteFileUtf8(temporary);  // left behind by a crash in the middle of a save
+    // Left behind by a crash in the middle of a save. One that cannot be deleted is held by a
+    // scanner or a sync client, and is never the only whole copy while the file exists.
+    DeleteFileUtf8(temporary);
     ScopedFile file(CreateFileUtf8(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    marks ? marks : FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return Save::Failed;
+    if (!file.valid()) return whyNotCreated(path, GetLastError());
     std::uint32_t written = 0;
     // Flushed before the rename: otherwise a power cut can leave the new name on empty blocks.
     bool saved = WriteFile(file.get(), bytes, count, &written, nullptr) && written == count &&
@@ -363,6 +438,29 @@ Save replaceWhole(const char* path, const char* temporary, const char* bytes, st
     return isMomentary(error) ? Save::Busy : Save::Failed;
 }
 
+Save writeBytes(const char* bytes, std::uint32_t count) {
+    const platform::Utf8String path = settingsFilePath();
+    const platform::Utf8String temporary = path ? temporaryPathFor(path.get()) : nullptr;
+    return temporary ? replaceWhole(path.get(), temporary.get(), bytes, count) : Save::Failed;
+}
+
+void watchFolderInUse();
+
+// %APPDATA%\Tabrin, made if need be, becomes the file's place; false where there is none to be
+// had (no AppData, or a file named Tabrin in the way).
+bool keepPerUser() {
+    using namespace platform;
+    const Utf8String folder = perUserFolder();
+    if (!folder) return false;
+    CreateDirectoryUtf8(folder.get());
+    const std::uint32_t attributes = GetFileAttributesUtf8(folder.get());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    keptPerUser = true;
+    if (fileState.applied) watchFolderInUse();  // the watch follows the file
+    return true;
+}
+
 // Writes the record and key lines in force; on success remembers what the file now holds.
 Save writeSettingsFile() {
     // The seven lines and ten key lines of at most a piece each, with room to spare.
@@ -376,10 +474,18 @@ Save writeSettingsFile() {
         bytes[count++] = *c;
     }
 
-    const platform::Utf8String path = settingsFilePath();
-    const platform::Utf8String temporary = path ? temporaryPathFor(path.get()) : nullptr;
-    const Save saved =
-        temporary ? replaceWhole(path.get(), temporary.get(), bytes, count) : Save::Failed;
+    Save saved = writeBytes(bytes, count);
+    if (saved == Save::Refused && !keptPerUser) {
+        // Tabrin's folder takes no new file: the file lives in the user's AppData from now on.
+        saved = keepPerUser() ? writeBytes(bytes, count) : Save::Refused;
+    }
+    // Neither place takes it: the choice holds until Exit, and Help says why it is not saved.
+    fileState.unwritable = nullptr;
+    if (saved == Save::Refused) {
+        fileState.unwritable = settingsFilePath();
+        if (fileState.unwritable && !cutAtFolder(fileState.unwritable.get()))
+            fileState.unwritable = nullptr;
+    }
     if (saved == Save::Done) {
         Digest digest;
         digest.add(bytes, count);
@@ -423,6 +529,9 @@ void endWaitingSave() {
 }  // namespace
 
 void loadSettings() {
+    // Beside the executable when a copy is there; otherwise the user's, when one is there.
+    keptPerUser = false;
+    keptPerUser = !anyCopyAt(settingsFilePath()) && anyCopyAt(perUserFilePath());
     Settings record;
     fileState.look = lookAtFileInForce();
     if (readFileInForce(record, freshLines, fileState.known) != Read::Done) {
@@ -462,24 +571,31 @@ void finishWaitingSave() {
     endWaitingSave();
 }
 
-void watchSettingsFile(SettingsApplied applied) {
+namespace {
+
+// The folder, not the file: editors that save a new file and rename it, or delete and recreate
+// it, are followed that way.
+void watchFolderInUse() {
     using namespace platform;
-    fileState.applied = applied;
+    if (fileState.watch) FindCloseChangeNotification(fileState.watch);
+    fileState.watch = nullptr;
     const Utf8String path = settingsFilePath();
-    if (!path) return;
-    // The folder, not the file: editors that save a new file and rename it, or delete and
-    // recreate it, are followed that way.
-    char* separator = std::strrchr(path.get(), '\\');
-    char* slash = std::strrchr(path.get(), '/');
-    if (slash > separator) separator = slash;
-    if (!separator) return;
-    *separator = '\0';
+    if (!path || !cutAtFolder(path.get())) return;
     fileState.watch = FindFirstChangeNotificationUtf8(
         path.get(), false,
         FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
+}
+
+}  // namespace
+
+void watchSettingsFile(SettingsApplied applied) {
+    fileState.applied = applied;
+    watchFolderInUse();
     // Held by another program at start: read as soon as it is let go.
     if (fileState.known.state == Fingerprint::Unknown) onSettingsFolderChanged();
 }
+
+const char* unsavedSettingsFolder() { return fileState.unwritable.get(); }
 
 void stopWatchingSettingsFile() {
     if (fileState.watch) platform::FindCloseChangeNotification(fileState.watch);
@@ -523,4 +639,7 @@ platform::LResult onSettingsQuietTimer() {
     return 0;
 }
 
-void resetSettingsFileState() { fileState = FileState{}; }
+void resetSettingsFileState() {
+    fileState = FileState{};
+    keptPerUser = false;
+}

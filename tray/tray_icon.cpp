@@ -159,6 +159,9 @@ void showHelp() {
                  << " is " << kActions[problem.takenBy].key << "'s\n";
         }
     }
+    if (const char* folder = unsavedSettingsFolder())
+        help << (hotkeyState.problemCount == 0 ? "\n" : "") << "tabrin.ini could not be saved: "
+             << folder << " cannot be written\n";
     showBox(text, kHelpCaption, MB_OK);
 }
 

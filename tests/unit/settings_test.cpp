@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <string>
 
 #include "app/shell.h"
@@ -325,7 +327,8 @@ TEST(SettingsFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFile) {
          },
          withStep(7)},
         {"folder refusing new files",
-         [](DeskWithFolder& desk) { desk.faults.refuseNewFiles = true; }, withStep(7)},
+         [](DeskWithFolder& desk) { desk.refusals[desk.folder.path()] = ERROR_ACCESS_DENIED; },
+         withStep(7)},
         {"full disk", [](DeskWithFolder& desk) { desk.faults.diskFull = true; }, withStep(7)},
         {"full disk and no file yet",
          [](DeskWithFolder& desk) {
@@ -535,5 +538,95 @@ TEST(SettingsFile, ExitGivesAWaitingSaveTwoSeconds) {
         EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(heldCalls > 0 ? 5 : 7)) << heldCalls;
         EXPECT_LE(desk.records.slept, 2000u) << heldCalls;
         EXPECT_TRUE(desk.timers.empty()) << heldCalls;
+    }
+}
+
+TEST(SettingsFile, KeptBesideTheExecutableUnlessItsFolderRefusesThenInAppData) {
+    const std::string none = "<missing>";
+    struct Case {
+        const char* name;
+        std::string beside, perUser;  // tabrin.ini in each place at start; "" for none
+        void (*arrange)(DeskWithFolder& desk, const std::string& appData);
+        int stepRead;                 // in force after the start
+        std::string besideAfter, perUserAfter;  // after choosing 5 px, and 10 s
+        const char* unsaved;          // Help's folder: "beside", "per-user", or null
+    };
+    const Case cases[] = {
+        {"beside, no file", "", "", nullptr, 20, withStep(5), none, nullptr},
+        {"beside, with a file", withStep(7), "", nullptr, 7, withStep(5), none, nullptr},
+        {"both there: the one beside wins", withStep(7), withStep(9), nullptr, 7, withStep(5),
+         withStep(9), nullptr},
+        {"Program Files", "", "",
+         [](DeskWithFolder& d, const std::string&) { d.refusals[d.folder.path()] = ERROR_ACCESS_DENIED; },
+         20, none, withStep(5), nullptr},
+        {"write-protected, with the user's file", "", withStep(9),
+         [](DeskWithFolder& d, const std::string&) { d.refusals[d.folder.path()] = ERROR_WRITE_PROTECT; },
+         9, none, withStep(5), nullptr},
+        {"no AppData", "", "",
+         [](DeskWithFolder& d, const std::string&) {
+             d.refusals[d.folder.path()] = ERROR_ACCESS_DENIED;
+             d.appData.clear();
+         },
+         20, none, none, "beside"},
+        {"a file named Tabrin in the way", "", "",
+         [](DeskWithFolder& d, const std::string& appData) {
+             d.refusals[d.folder.path()] = ERROR_ACCESS_DENIED;
+             rmdir((appData + "/Tabrin").c_str());
+             d.folder.write("appdata/Tabrin", "");
+         },
+         20, none, none, "beside"},
+        {"both refuse", "", withStep(9),
+         [](DeskWithFolder& d, const std::string& appData) {
+             d.refusals[d.folder.path()] = ERROR_ACCESS_DENIED;
+             d.refusals[appData + "/Tabrin"] = ERROR_ACCESS_DENIED;
+         },
+         9, none, withStep(9), "per-user"},
+        {"a held temporary file (32)", withStep(7), "",
+         [](DeskWithFolder& d, const std::string&) {
+             d.refusals[d.folder.file("tabrin.ini.tmp")] = ERROR_SHARING_VIOLATION;
+         },
+         7, withStep(5), none, nullptr},
+        {"a held leftover (80)", withStep(7), "",
+         [](DeskWithFolder& d, const std::string&) {
+             d.folder.write("tabrin.ini.tmp", "stepsize=3\r\n");
+             d.locked.insert(d.folder.file("tabrin.ini.tmp"));
+         },
+         7, withStep(5), none, nullptr},
+        {"a deleted name still reserved (5)", withStep(7), "",
+         [](DeskWithFolder& d, const std::string&) {
+             d.refusals[d.folder.file("tabrin.ini.tmp")] = ERROR_ACCESS_DENIED;
+         },
+         7, withStep(5), none, nullptr},
+    };
+    for (const Case& c : cases) {
+        HeldFileDesk desk(0, 0);
+        std::remove(desk.folder.file("tabrin.ini").c_str());
+        const std::string appData = desk.folder.file("appdata");
+        ASSERT_EQ(mkdir(appData.c_str(), 0700), 0);
+        ASSERT_EQ(mkdir((appData + "/Tabrin").c_str(), 0700), 0);
+        desk.appData = appData;
+        if (!c.beside.empty()) desk.folder.write("tabrin.ini", c.beside);
+        if (!c.perUser.empty()) desk.folder.write("appdata/Tabrin/tabrin.ini", c.perUser);
+        if (c.arrange) c.arrange(desk, appData);
+        loadSettings();
+        EXPECT_EQ(settings.stepsize, c.stepRead) << c.name;
+        setStepSize(5);
+        desk.passTime(500);  // whatever holds a name lets go
+        desk.refusals.erase(desk.folder.file("tabrin.ini.tmp"));
+        desk.locked.clear();
+        desk.passTime(10000);
+        EXPECT_EQ(desk.folder.read("tabrin.ini"), c.besideAfter) << c.name;
+        EXPECT_EQ(desk.folder.read("appdata/Tabrin/tabrin.ini"), c.perUserAfter) << c.name;
+        EXPECT_EQ(desk.folder.read("tabrin.ini.tmp"), none) << c.name;
+        EXPECT_EQ(settings.stepsize, 5) << c.name;
+        const std::string folder = !c.unsaved                           ? ""
+                                   : std::string(c.unsaved) == "beside" ? desk.folder.path()
+                                                                         : appData + "/Tabrin";
+        runMenuCommand(kCommandHelp);
+        const std::string help = desk.records.boxes.back().text;
+        const std::string line = "tabrin.ini could not be saved: " + folder + " cannot be written\n";
+        EXPECT_EQ(help.size() > line.size() && help.substr(help.size() - line.size()) == line,
+                  c.unsaved != nullptr)
+            << c.name << ": " << help;
     }
 }

@@ -164,6 +164,10 @@ public:
     void changedIn(const std::string& path);  // a file at path changed
     // Held by another program without read sharing: opening it fails, as do the file calls.
     std::set<std::string> locked;
+    // CreateFile and CreateDirectory fail with this error for the name, or for any new name in
+    // the folder (5 in Program Files for a standard user, 19 on a write-protected stick).
+    std::map<std::string, std::uint32_t> refusals;
+    std::string appData;  // the user's Roaming AppData folder; empty: none
 
     // ---- Shell: the tray, its icons, menus and message boxes --------------------------------
 
@@ -273,7 +277,6 @@ public:
         bool rawInputBeforeKeyState = false;
 
         // Files
-        bool refuseNewFiles = false;  // the folder lets files be changed but not created
         bool refuseChangeNotification = false;  // as some network shares do
         bool diskFull = false;        // WriteFile stores half the bytes and fails
         // Another program holds the file open without delete sharing for the next heldCalls

@@ -61,6 +61,14 @@ std::string folderOf(const std::string& path) {
     return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
+// Why the name, or a new name in its folder, is refused; 0 when it is not.
+std::uint32_t refusalOf(const std::string& path, Kind kind) {
+    auto named = desk().refusals.find(path);
+    if (named != desk().refusals.end()) return named->second;
+    auto folder = desk().refusals.find(folderOf(path));
+    return kind == Kind::Missing && folder != desk().refusals.end() ? folder->second : 0;
+}
+
 }  // namespace
 
 void SimulatedDesktop::changedIn(const std::string& path) {
@@ -76,12 +84,15 @@ void SimulatedDesktop::powerCut() {
 
 namespace platform {
 
-Utf8String GetModuleFileNameUtf8(InstanceHandle) {
-    if (desk().modulePath.empty()) return nullptr;
-    Utf8String copy(static_cast<char*>(std::malloc(desk().modulePath.size() + 1)));
-    std::memcpy(copy.get(), desk().modulePath.c_str(), desk().modulePath.size() + 1);
+// A path as the platform hands it out: null for none.
+Utf8String copyOf(const std::string& path) {
+    if (path.empty()) return nullptr;
+    Utf8String copy(static_cast<char*>(std::malloc(path.size() + 1)));
+    std::memcpy(copy.get(), path.c_str(), path.size() + 1);
     return copy;
 }
+
+Utf8String GetModuleFileNameUtf8(InstanceHandle) { return copyOf(desk().modulePath); }
 
 std::FILE* OpenFileUtf8(const char* path, const char* mode) {
     desk().records.calls.push_back(std::string("OpenFile ") + mode);
@@ -142,6 +153,14 @@ bool FindCloseChangeNotification(ChangeHandle change) {
     return desk().watches.erase(change) > 0;
 }
 
+std::uint32_t CreateDirectoryUtf8(const char* path) {
+    if (kindOf(path) != Kind::Missing) return refuse(ERROR_ALREADY_EXISTS);
+    if (const std::uint32_t error = refusalOf(path, Kind::Missing)) return refuse(error);
+    return mkdir(path, 0700) == 0 ? ERROR_SUCCESS : refuse(ERROR_PATH_NOT_FOUND);
+}
+
+Utf8String GetRoamingAppDataUtf8() { return copyOf(desk().appData); }
+
 FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t, void*,
                           std::uint32_t disposition, std::uint32_t flagsAndAttributes, FileHandle) {
     desk().records.calls.push_back("CreateFile");
@@ -161,8 +180,12 @@ FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t,
     } else if (disposition != CREATE_NEW && disposition != CREATE_ALWAYS) {
         refused = true;
     }
-    if (refused || (kind == Kind::Missing && desk().faults.refuseNewFiles)) {
+    if (refused) {
         desk().lastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    if (const std::uint32_t error = refusalOf(path, kind)) {
+        desk().lastError = error;
         return INVALID_HANDLE_VALUE;
     }
     std::FILE* file = std::fopen(path, "wb");
