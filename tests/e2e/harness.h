@@ -59,6 +59,8 @@ struct CaseRegistrar {
 
 // Ends the running case with "FAIL name: expected <expected>, saw <saw>".
 [[noreturn]] void fail(const std::string& expected, const std::string& saw);
+// Ends it with "SKIP name: <why>": this machine cannot set the case up. Never a pass.
+[[noreturn]] void skip(const std::string& why);
 
 std::string str(const RECT& r);
 std::string str(long n);
@@ -91,6 +93,8 @@ constexpr DWORD kTimeoutMs = 5000;
 class TempDir {
 public:
     TempDir();
+    // A folder made by someone else (scripts/test), used as it is and left in place.
+    explicit TempDir(const std::string& existing);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -102,6 +106,7 @@ public:
 
 private:
     std::string path_;
+    bool owned_ = true;
 };
 
 // A file's bytes, or "(no file)" when it cannot be opened.
