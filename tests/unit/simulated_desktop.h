@@ -121,7 +121,7 @@ public:
 
     // Hotkeys. pressHotkey delivers WM_HOTKEY when the combination is registered; false when
     // nobody holds it. A key held past the repeat delay repeats the combination, unless it has
-    // MOD_NOREPEAT.
+    // MOD_NOREPEAT, with time passing between the repeats.
     struct Hotkey {
         WindowHandle owner;  // null: held by another program
         int id;

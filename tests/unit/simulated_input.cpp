@@ -13,8 +13,11 @@ bool SimulatedDesktop::pressHotkey(unsigned modifiers, unsigned key, int autoRep
         if ((h.modifiers & ~MOD_NOREPEAT) == modifiers && h.key == key && h.owner) {
             const Hotkey held = h;  // the handler may register or unregister hotkeys
             const int deliveries = held.modifiers & MOD_NOREPEAT ? 1 : 1 + autoRepeats;
-            for (int i = 0; i < deliveries; ++i)
+            for (int i = 0; i < deliveries; ++i) {
+                // Windows' keyboard defaults: the first repeat after 500 ms, then 30 a second.
+                if (i > 0) passTime(i == 1 ? 500 : 33);
                 send(held.owner, WM_HOTKEY, static_cast<WParam>(held.id), 0);
+            }
             return true;
         }
     }

@@ -298,10 +298,12 @@ TEST(TrayCommands, HelpShowsTheKeysInForceAndEveryLineItCouldNotUse) {
                 "WIN + ALT + RIGHT, WIN + CTRL + UP, WIN + CTRL + DOWN, WIN + CTRL + LEFT, "
                 "WIN + CTRL + RIGHT" + others},
         // Chosen keys get round the system's own; a refused choice is named as chosen.
-        {"taskbarkey=Win+Shift+X\r\nmoveleftkey=off\r\nwiderkey=ctrl + alt + f9\r\n",
+        {"taskbarkey=Win+Shift+X\r\nmoveleftkey=off\r\nwiderkey=ctrl + alt + f9\r\n"
+         "moverightkey=off\r\n",  // two actions without keys do not clash
          {{MOD_WIN, 'X'}, {MOD_CONTROL | MOD_ALT, VK_F1 + 8}},
-         keysHelp({{1, "WIN + SHIFT + X"}, {5, "CTRL + ALT + F9"}, {8, "off"}}) + line +
-             "CTRL + ALT + F9" + others},
+         keysHelp({{1, "WIN + SHIFT + X"}, {5, "CTRL + ALT + F9"}, {8, "off"}, {9, "off"}}) +
+             line + "CTRL + ALT + F9" + others},
+        {"taskbarkey=Win+Shift+X\r\n", {}, keysHelp({{1, "WIN + SHIFT + X"}})},
         {"centerkey=Win+Ctrl+Tee\n", {},
          help + "\ntabrin.ini: centerkey=Win+Ctrl+Tee is not a key combination; WIN + CTRL + T is used\n"},
         // A chosen combination beats a default; of two chosen ones the first in the table wins.
