@@ -374,6 +374,8 @@ struct FileInformation {
 constexpr std::uint32_t INFINITE = 0xFFFFFFFF;
 constexpr std::uint32_t WAIT_OBJECT_0 = 0;
 constexpr std::uint32_t WAIT_FAILED = 0xFFFFFFFF;
+// As Windows 7 defines it: headers for Windows 8 and later add the touch and pointer bits, which
+// Windows 7's MsgWaitForMultipleObjects refuses, and a hidden window gets neither.
 constexpr std::uint32_t QS_ALLINPUT = 0x04FF;
 constexpr unsigned PM_REMOVE = 0x0001;
 
