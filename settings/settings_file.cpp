@@ -477,8 +477,10 @@ void watchSettingsFile(SettingsApplied applied) {
     fileState.watch = FindFirstChangeNotificationUtf8(
         path.get(), false,
         FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
-    // Held by another program at start: read as soon as it is let go.
-    if (fileState.known.state == Fingerprint::Unknown) onSettingsFolderChanged();
+    // Held by another program at start: read as soon as it is let go. Changed since it was read
+    // (while the shell took the tray icon, say): read again, as nothing signals that change.
+    if (fileState.known.state == Fingerprint::Unknown || !(lookAtFileInForce() == fileState.look))
+        onSettingsFolderChanged();
 }
 
 void stopWatchingSettingsFile() {
