@@ -591,8 +591,10 @@ void watchFolderInUse() {
 void watchSettingsFile(SettingsApplied applied) {
     fileState.applied = applied;
     watchFolderInUse();
-    // Held by another program at start: read as soon as it is let go.
-    if (fileState.known.state == Fingerprint::Unknown) onSettingsFolderChanged();
+    // Held by another program at start: read as soon as it is let go. Changed since it was read
+    // (while the shell took the tray icon, say): read again, as nothing signals that change.
+    if (fileState.known.state == Fingerprint::Unknown || !(lookAtFileInForce() == fileState.look))
+        onSettingsFolderChanged();
 }
 
 const char* unsavedSettingsFolder() { return fileState.unwritable.get(); }

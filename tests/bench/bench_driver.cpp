@@ -3,8 +3,8 @@
 //
 //   tabrin_bench.exe --tabrin X --null-hook X --null-hotkey X --minimal X [--candidate X]
 //                    [--rounds N] [--moves N] [--chunk N] [--presses N] [--press-chunk N]
-//                    [--startups N] [--gestures N] [--idle-seconds N]
-//                    [--only hook,hotkey,gesture,startup,idle]
+//                    [--startups N] [--gestures N] [--reloads N] [--idle-seconds N]
+//                    [--only hook,hotkey,gesture,startup,reload,idle]
 //
 // Prints "ROUND ..." lines as it goes and one "RESULT ..." line per measurement for scripts/bench;
 // "ERROR ..." lines (and exit status 1) when a measurement could not be taken.
@@ -44,6 +44,7 @@ struct Options {
     int pressChunk = 100;
     int startups = 9;
     int gestures = 50;
+    int reloads = 15;
     int idleSeconds = 30;
     std::string only;
 };
@@ -495,6 +496,66 @@ void benchStartup() {
                 median(tabrin), median(minimal), median(ratios), retries);
 }
 
+// ---- Edits of tabrin.ini ------------------------------------------------------------
+
+bool taken(UINT modifiers, UINT vk) {
+    if (!RegisterHotKey(nullptr, kProbeHotkeyId, modifiers, vk)) return true;
+    UnregisterHotKey(nullptr, kProbeHotkeyId);
+    return false;
+}
+
+bool writeFile(const std::string& path, const char* text) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    std::fputs(text, file);
+    return std::fclose(file) == 0;
+}
+
+// Writes tabrin.ini as an editor would; milliseconds from the close until Tabrin lets go of the
+// combination the new text takes from it, < 0 on failure. Waiting for Tabrin to let go of one,
+// never to take one, keeps the probe from colliding with its RegisterHotKey.
+double timeEdit(const std::string& ini, const char* text, UINT modifiers, UINT vk) {
+    if (!writeFile(ini, text)) return -1;
+    const double start = nowMs();
+    while (taken(modifiers, vk)) {
+        if (nowMs() - start > kTimeoutMs) return -1;
+        Sleep(1);
+    }
+    return nowMs() - start;
+}
+
+// Each round, two edits: centerkey=Win+Shift+F8 written (Tabrin lets go of Win+Ctrl+T), and taken
+// out again (Tabrin lets go of Win+Shift+F8).
+void benchReload(const std::string& ini) {
+    const char withLine[] = "stepsize=20\r\ncenterkey=Win+Shift+F8\r\n";
+    const char without[] = "stepsize=20\r\n";
+    if (!writeFile(ini, without)) return error("cannot write " + ini);
+    Program program(options.tabrin, kTabrinClass);
+    if (!program.startReady()) return;
+    Sleep(kSettleMs);
+    std::vector<double> each;
+    for (int round = 0; round < options.reloads; ++round) {
+        const double in = timeEdit(ini, withLine, MOD_WIN | MOD_CONTROL, 'T');
+        Sleep(kSettleMs);  // the reload's registrations done; and editors save less often
+        const double out =
+            in < 0 || !taken(MOD_WIN | MOD_SHIFT, VK_F8)
+                ? -1 : timeEdit(ini, without, MOD_WIN | MOD_SHIFT, VK_F8);
+        Sleep(kSettleMs);
+        if (out < 0 || !taken(MOD_WIN | MOD_CONTROL, 'T'))
+            return error("an edit of tabrin.ini did not come into force within 10 s");
+        each.push_back(in);
+        each.push_back(out);
+        std::printf("ROUND reload %d line_in_ms=%.1f line_out_ms=%.1f\n", round + 1, in, out);
+        std::fflush(stdout);
+    }
+    program.close();
+    DeleteFileA(ini.c_str());  // the other measures run Tabrin with its defaults
+    const double middle = median(each);
+    std::sort(each.begin(), each.end());
+    std::printf("RESULT reload median_ms=%.1f min_ms=%.1f max_ms=%.1f edits=%d\n", middle,
+                each.front(), each.back(), static_cast<int>(each.size()));
+}
+
 // ---- Idle ------------------------------------------------------------------------
 
 void benchIdle() {
@@ -548,6 +609,7 @@ int main(int argc, char** argv) {
         else if (name == "--press-chunk") options.pressChunk = std::max(1, std::atoi(value.c_str()));
         else if (name == "--startups") options.startups = std::atoi(value.c_str());
         else if (name == "--gestures") options.gestures = std::max(1, std::atoi(value.c_str()));
+        else if (name == "--reloads") options.reloads = std::max(1, std::atoi(value.c_str()));
         else if (name == "--idle-seconds") options.idleSeconds = std::atoi(value.c_str());
         else if (name == "--only") options.only = value;
         else {
@@ -580,6 +642,7 @@ int main(int argc, char** argv) {
         if (wanted("hotkey")) benchHotkey();
         if (wanted("gesture")) benchGesture();
         if (wanted("startup")) benchStartup();
+        if (wanted("reload")) benchReload(folder + "\\tabrin.ini");
         if (wanted("idle")) benchIdle();
     }
 

@@ -1,5 +1,6 @@
 // The tray menu driven as a user would: the icon's callback message opens the
-// popup, arrow keys and Enter choose; then the file, the boxes and the process.
+// popup, arrow keys and Enter choose; then the file, the boxes and the process;
+// and edits of the file while Tabrin runs.
 #include "mouse_input.h"
 
 #include <shellapi.h>
@@ -420,6 +421,106 @@ E2E_TABRIN_CASE("tray.chosen_key_acts_and_survives_a_save", "widerkey=Ctrl+Alt+F
     chosen.stepsize = 5;
     expectFile(exeDir, chosen.file() + "widerkey=Ctrl+Alt+F9\r\n", "choosing 5 px");
     tabrin.closeCleanly();
+}
+
+namespace {
+
+// Whether another program (Tabrin) holds the combination: the driver cannot register it.
+bool taken(UINT modifiers, UINT vk) {
+    if (!RegisterHotKey(nullptr, 0x7100, modifiers, vk)) return true;
+    UnregisterHotKey(nullptr, 0x7100);
+    return false;
+}
+
+// An edit is in force once Tabrin lets go of a combination the edit took from it. Waiting for
+// one to be taken instead could collide with Tabrin's own RegisterHotKey.
+void expectLetGo(UINT modifiers, UINT vk, const char* name, const std::string& after) {
+    if (!waitUntil([&] { return !taken(modifiers, vk); }, kTimeoutMs))
+        fail(std::string(name) + " let go by Tabrin after " + after, "it still taken");
+    pumpFor(100);  // the reload registers the combinations it keeps right after
+}
+
+void expectStep(int step, const std::string& after) {
+    const TestWindow probe("Step probe", rect(200, 150, 600, 450));
+    probe.makeForeground();
+    expectMovedRight(probe, probe.rect(), step, after);
+}
+
+}  // namespace
+
+E2E_TABRIN_CASE("tray.edit_applies_without_a_restart") {
+    const std::string edit = "stepsize=7\r\ncenterkey=Win+Shift+F8\r\n";
+    exeDir.write("tabrin.ini", edit);
+    expectLetGo(MOD_WIN | MOD_CONTROL, 'T', "Win+Ctrl+T", "centerkey=Win+Shift+F8 was written");
+    expectStep(7, "stepsize=7 was written");
+    const TestWindow target("Chosen key", rect(130, 110, 530, 410));
+    target.makeForeground();
+    pressCombo(kWin | kShift, VK_F8);
+    const RECT d = desktopRect();
+    const LONG x = (d.right - 400) / 2, y = (d.bottom - 300) / 2;
+    target.expectRect(rect(x, y, x + 400, y + 300), "after Win+Shift+F8 the window centred");
+    if (fileBytes(exeDir, "tabrin.ini") != edit)
+        fail("tabrin.ini left as written", quoted(fileBytes(exeDir, "tabrin.ini")));
+    tabrin.closeCleanly();
+}
+
+E2E_TABRIN_CASE("tray.edit_then_menu_change_keeps_both") {
+    openMenu(tabrin);
+    // Written while the menu is open: the menu's save comes before Tabrin can reload.
+    exeDir.write("tabrin.ini", "stepsize=7\r\nwiderkey=Ctrl+Alt+F9\r\n");
+    for (WORD vk : kInvertArrows) tapKey(vk);
+    expectMenuClosed(tabrin, "choosing Settings > Invert Arrows");
+    Chosen chosen;
+    chosen.stepsize = 7;
+    chosen.invertarrows = 1;
+    expectFile(exeDir, chosen.file() + "widerkey=Ctrl+Alt+F9\r\n", "an edit, then Invert Arrows");
+    expectStep(-7, "an edit, then Invert Arrows");
+    tabrin.closeCleanly();
+}
+
+E2E_TABRIN_CASE("tray.edit_saved_by_rename", "stepsize=3\r\n") {
+    exeDir.write("tabrin.ini.new", "stepsize=7\r\nmoveleftkey=off\r\n");
+    if (!MoveFileExA(exeDir.file("tabrin.ini.new").c_str(), exeDir.file("tabrin.ini").c_str(),
+                     MOVEFILE_REPLACE_EXISTING))
+        fail("tabrin.ini.new renamed over tabrin.ini", "error " + str(GetLastError()));
+    expectLetGo(MOD_WIN | MOD_CONTROL, VK_LEFT, "Win+Ctrl+Left", "a rename over tabrin.ini");
+    expectStep(7, "a rename over tabrin.ini");
+    tabrin.closeCleanly();
+}
+
+E2E_TABRIN_CASE("tray.edit_held_by_its_writer_applies_once_let_go") {
+    const std::string edit = "stepsize=7\r\nmoveleftkey=off\r\n";
+    // A writer that keeps the file open for a moment after writing, without read sharing.
+    const HANDLE writer = CreateFileA(exeDir.file("tabrin.ini").c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (writer == INVALID_HANDLE_VALUE ||
+        !WriteFile(writer, edit.data(), static_cast<DWORD>(edit.size()), &written, nullptr))
+        fail("tabrin.ini written and held", "error " + str(GetLastError()));
+    pumpFor(500);
+    CloseHandle(writer);
+    expectLetGo(MOD_WIN | MOD_CONTROL, VK_LEFT, "Win+Ctrl+Left", "the writer let go");
+    expectStep(7, "the writer let go");
+    tabrin.closeCleanly();
+}
+
+E2E_TABRIN_CASE("tray.exit_while_the_file_is_held_keeps_the_change", "confirmexit=0\r\n") {
+    // Held without write or delete sharing, as a sync client or a virus scanner may.
+    const HANDLE held = CreateFileA(exeDir.file("tabrin.ini").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (held == INVALID_HANDLE_VALUE) fail("tabrin.ini held open", "error " + str(GetLastError()));
+    choose(tabrin, kStep5, "Scroll/Resize > 5 px");
+    choose(tabrin, kExit, "Exit");
+    pumpFor(700);
+    CloseHandle(held);
+    const DWORD code = tabrin.waitExit();
+    if (code != 0) fail("exit code 0 after Exit", str(static_cast<long>(code)));
+    Chosen chosen;
+    chosen.stepsize = 5;
+    chosen.confirmexit = 0;
+    if (fileBytes(exeDir, "tabrin.ini") != chosen.file())
+        fail("tabrin.ini " + quoted(chosen.file()) + " after Exit and the file let go",
+             quoted(fileBytes(exeDir, "tabrin.ini")));
 }
 
 namespace {

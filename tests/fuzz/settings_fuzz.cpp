@@ -1,4 +1,5 @@
-// libFuzzer target: the settings reader against a small model of the file rules, and the round trip.
+// libFuzzer target: the settings reader against a small model of the file rules, the round trip,
+// and a save after the file was edited on disk.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -11,28 +12,72 @@
 #include "platform/desktop.h"
 #include "settings/settings.h"
 
-// settings_file.cpp also locates, opens and replaces the real file; the fuzzer never goes there.
+namespace {
+
+// tabrin.ini in memory, for the saves: written whole through its temporary file, never busy.
+struct Disk {
+    bool present = false;
+    std::string bytes;
+    std::string temporary;
+    std::uint64_t writes = 0;   // the file's write time
+    std::vector<char> reading;  // fmemopen's buffer while the file is read
+} iniFile;
+constexpr char kExecutable[] = "C:\\fuzz\\tabrin.exe";
+bool isFile(const char* path) { return std::strcmp(path, "C:\\fuzz\\tabrin.ini") == 0 && iniFile.present; }
+
+}  // namespace
+
 namespace platform {
 InstanceHandle instance = nullptr;  // the shell's handles, which the save's retry timer names
 WindowHandle mainWindow = nullptr;
-Utf8String GetModuleFileNameUtf8(InstanceHandle) { return nullptr; }
-std::FILE* OpenFileUtf8(const char*, const char*) { return nullptr; }
-std::uint32_t GetFileAttributesUtf8(const char*) { return INVALID_FILE_ATTRIBUTES; }
+Utf8String GetModuleFileNameUtf8(InstanceHandle) {
+    Utf8String path(static_cast<char*>(std::malloc(sizeof kExecutable)));
+    std::memcpy(path.get(), kExecutable, sizeof kExecutable);
+    return path;
+}
+std::FILE* OpenFileUtf8(const char* path, const char*) {
+    if (!isFile(path)) return nullptr;
+    iniFile.reading.assign(iniFile.bytes.begin(), iniFile.bytes.end());
+    iniFile.reading.push_back('\0');  // fmemopen wants a buffer even for no bytes
+    return fmemopen(iniFile.reading.data(), iniFile.bytes.size(), "r");
+}
+std::uint32_t GetFileAttributesUtf8(const char* path) {
+    return isFile(path) ? FILE_ATTRIBUTE_ARCHIVE : INVALID_FILE_ATTRIBUTES;
+}
+bool GetFileAttributesExUtf8(const char* path, FileInformation* information) {
+    if (!isFile(path)) return false;
+    *information = FileInformation{FILE_ATTRIBUTE_ARCHIVE, iniFile.bytes.size(), iniFile.writes};
+    return true;
+}
 FileHandle CreateFileUtf8(const char*, std::uint32_t, std::uint32_t, void*, std::uint32_t, std::uint32_t,
                           FileHandle) {
-    return INVALID_HANDLE_VALUE;
+    iniFile.temporary.clear();
+    return reinterpret_cast<FileHandle>(&iniFile);
 }
-bool WriteFile(FileHandle, const void*, std::uint32_t, std::uint32_t*, void*) { return false; }
-bool FlushFileBuffers(FileHandle) { return false; }
-bool CloseHandle(FileHandle) { return false; }
-std::uint32_t ReplaceFileUtf8(const char*, const char*, const char*, std::uint32_t, void*, void*) {
-    return ERROR_ACCESS_DENIED;
+bool WriteFile(FileHandle, const void* bytes, std::uint32_t count, std::uint32_t* written, void*) {
+    iniFile.temporary.append(static_cast<const char*>(bytes), count);
+    *written = count;
+    return true;
 }
-std::uint32_t MoveFileExUtf8(const char*, const char*, std::uint32_t) { return ERROR_ACCESS_DENIED; }
-std::uint32_t DeleteFileUtf8(const char*) { return ERROR_ACCESS_DENIED; }
+bool FlushFileBuffers(FileHandle) { return true; }
+bool CloseHandle(FileHandle) { return true; }
+std::uint32_t MoveFileExUtf8(const char*, const char*, std::uint32_t) {
+    iniFile.bytes = iniFile.temporary;
+    iniFile.present = true;
+    ++iniFile.writes;
+    return ERROR_SUCCESS;
+}
+std::uint32_t ReplaceFileUtf8(const char*, const char* replacement, const char*, std::uint32_t, void*, void*) {
+    return MoveFileExUtf8(replacement, nullptr, 0);
+}
+std::uint32_t DeleteFileUtf8(const char*) { return ERROR_FILE_NOT_FOUND; }
 std::uint32_t GetLastError() { return 0; }
 std::uintptr_t SetTimer(WindowHandle, std::uintptr_t, unsigned, void*) { return 0; }
 bool KillTimer(WindowHandle, std::uintptr_t) { return false; }
+void Sleep(std::uint32_t) {}
+ChangeHandle FindFirstChangeNotificationUtf8(const char*, bool, std::uint32_t) { return nullptr; }
+bool FindNextChangeNotification(ChangeHandle) { return false; }
+bool FindCloseChangeNotification(ChangeHandle) { return false; }
 }  // namespace platform
 
 namespace {
@@ -79,9 +124,26 @@ void modelLine(std::string text, Model& record) {
         record.numbers[i] = i == 0 ? n : (n != 0);
         return;
     }
-    if (!value.empty() && value.back() == '\r') value.pop_back();
+    // Key lines: blanks, tabs and CRs around the key and the value do not count, nor the key's case.
+    const auto trim = [](const std::string& text) {
+        const std::size_t first = text.find_first_not_of(" \t\r");
+        return first == std::string::npos ? std::string()
+                                          : text.substr(first, text.find_last_not_of(" \t\r") + 1 - first);
+    };
+    std::string name = trim(key);
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     for (int i = 0; i < kLineCount; ++i)
-        if (key == kLineKeys[i]) record.lines[i] = value;
+        if (name == kLineKeys[i]) record.lines[i] = trim(value);
+}
+
+// The file a save writes for the record, lines ending in `newline`.
+std::string fileOf(const Model& record, const char* newline) {
+    std::string text;
+    for (int i = 0; i < kKeyCount; ++i) text += kKeys[i] + ("=" + std::to_string(record.numbers[i])) + newline;
+    for (int i = 0; i < kLineCount; ++i)
+        if (record.lines[i] != "\n") text += kLineKeys[i] + ("=" + record.lines[i]) + newline;
+    return text;
 }
 
 // UTF-16 after FF FE: a piece ends after a newline or at kPiece characters; a character beyond
@@ -163,18 +225,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     toModel(real, realKeys, seen);
     if (!same(expected, seen)) mismatch("the reader disagrees with the model", expected, seen);
 
-    // The writer's bytes against printf's rendering of the same seven lines, then the key lines.
+    // The writer's bytes against the model's rendering.
     char text[4096];
     const std::size_t length = formatSettings(real, realKeys, text, sizeof text);
-    char seven[512];
-    std::snprintf(seven, sizeof seven,
-                  "stepsize=%d\nconfirmexit=%d\ninvertarrows=%d\npersistentmenu=%d\n"
-                  "ignoreunnamed=%d\nenablemousescroll=%d\ninvertedmouse=%d\n",
-                  real.stepsize, real.confirmexit, real.invertarrows, real.persistentmenu,
-                  real.ignoreunnamed, real.enablemousescroll, real.invertedmouse);
-    std::string expectedText = seven;
-    for (int i = 0; i < kLineCount; ++i)
-        if (expected.lines[i] != "\n") expectedText += std::string(kLineKeys[i]) + "=" + expected.lines[i] + "\n";
+    const std::string expectedText = fileOf(expected, "\n");
     if (length != expectedText.size() || text != expectedText) {
         std::fprintf(stderr, "settings fuzz: formatted\n%s\nexpected\n%s", text, expectedText.c_str());
         std::abort();
@@ -206,5 +260,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Model reread;
     toModel(again, againKeys, reread);
     if (!same(seen, reread)) mismatch("formatting and reading again changed the record", seen, reread);
+
+    // The input is an edit made on disk between two menu changes: the second save keeps all of it
+    // and puts its own change on top; a toggle takes the opposite of the check mark clicked.
+    resetSettingsState();
+    resetSettingsFileState();
+    iniFile = Disk{};
+    loadSettings();  // no file: the defaults
+    setStepSize(3);
+    Model clicked;
+    toModel(settings, keyLines, clicked);
+    if (iniFile.bytes != fileOf(clicked, "\r\n")) fail("the first save did not write the record");
+    iniFile.bytes.assign(reinterpret_cast<const char*>(data), size);
+    ++iniFile.writes;
+    const int row = static_cast<int>(size % kKeyCount);
+    if (row == 0) {
+        setStepSize(static_cast<int>(size % 50) + 1);
+        expected.numbers[0] = static_cast<int>(size % 50) + 1;
+    } else {
+        expected.numbers[row] = !clicked.numbers[row];
+        toggleSetting(settings.*kSettingRows[row].field);
+    }
+    if (iniFile.bytes != fileOf(expected, "\r\n")) {
+        std::fprintf(stderr, "settings fuzz: saved after an edit\n%s\nexpected\n%s", iniFile.bytes.c_str(),
+                     fileOf(expected, "\r\n").c_str());
+        std::abort();
+    }
     return 0;
 }
