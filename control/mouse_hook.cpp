@@ -24,6 +24,10 @@ struct GestureState {
     bool watchingKeys = false;     // raw input registered: the hook comes and goes with the keys
     bool hookAlwaysOn = false;     // raw input refused: the hook stays while gestures are enabled
     bool combinationHeld = false;  // the raw keys said Win+Ctrl or Win+Alt went down, not up yet
+    // Left and right Win, Ctrl and Alt as the raw events have them, in their order: the key
+    // state shows where the keyboard is now, and a handler a moment behind would judge each
+    // event against keys pressed after it.
+    unsigned rawKeys = 0;
     bool recheckPosted = false;    // a kRecheckKeys is on its way
     unsigned maskedFor = 0;        // the combination the mask key was asked for; 0: none yet
     bool withheldDown[kButtonCount] = {};  // by button: its last button-down was withheld
@@ -40,10 +44,42 @@ bool isDown(int key) { return GetAsyncKeyState(key) < 0; }
 
 // 0 when no combination is held; else which of Ctrl and Alt are held with a Win key. Without a
 // Win key Ctrl and Alt cannot matter, so the usual call costs two queries, not four.
-unsigned heldCombination(int justPressed = 0) {
-    const auto down = [justPressed](int key) { return key == justPressed || isDown(key); };
-    if (!down(VK_LWIN) && !down(VK_RWIN)) return 0;
-    return (down(VK_CONTROL) ? kCtrlHeld : 0) | (down(VK_MENU) ? kAltHeld : 0);
+unsigned heldCombination() {
+    if (!isDown(VK_LWIN) && !isDown(VK_RWIN)) return 0;
+    return (isDown(VK_CONTROL) ? kCtrlHeld : 0) | (isDown(VK_MENU) ? kAltHeld : 0);
+}
+
+// The six keys of a combination, as bits of rawKeys, in the order of kComboKeys.
+constexpr int kComboKeys[] = {VK_LWIN, VK_RWIN, VK_LCONTROL, VK_RCONTROL, VK_LMENU, VK_RMENU};
+constexpr unsigned kWinKeys = 0x03, kCtrlKeys = 0x0C, kAltKeys = 0x30;
+
+unsigned combinationOf(unsigned keys) {
+    if (!(keys & kWinKeys)) return 0;
+    return (keys & kCtrlKeys ? kCtrlHeld : 0) | (keys & kAltKeys ? kAltHeld : 0);
+}
+
+// The six keys as the key state has them now: where the raw events cannot say (at the start,
+// or after a key-up lost on another desktop).
+unsigned keysDownNow() {
+    unsigned keys = 0;
+    for (int i = 0; i < 6; ++i)
+        if (isDown(kComboKeys[i])) keys |= 1u << i;
+    return keys;
+}
+
+// The bit of rawKeys a raw event is about; 0 for other keys. Raw input names Ctrl and Alt
+// without their side, which the E0 prefix gives.
+unsigned rawKeyBit(const RawKeyboard& keyboard) {
+    const bool right = (keyboard.Flags & RI_KEY_E0) != 0;
+    switch (keyboard.VKey) {
+    case VK_LWIN: return 0x01;
+    case VK_RWIN: return 0x02;
+    case VK_CONTROL: case VK_LCONTROL: return right ? 0x08 : 0x04;
+    case VK_RCONTROL: return 0x08;
+    case VK_MENU: case VK_LMENU: return right ? 0x20 : 0x10;
+    case VK_RMENU: return 0x20;
+    }
+    return 0;
 }
 
 // The button a message is about, as an index into withheldDown, and whether it goes down.
@@ -71,7 +107,7 @@ bool buttonWithheld() {
 // The hook is needed while a combination is held, and until each withheld button-down has had
 // its button-up withheld too.
 void disarmUnlessNeeded() {
-    if (!gestureState.watchingKeys || heldCombination()) return;
+    if (!gestureState.watchingKeys || combinationOf(gestureState.rawKeys)) return;
     gestureState.combinationHeld = false;
     if (!buttonWithheld()) removeMouseHook();
 }
@@ -122,7 +158,8 @@ void startMouseGestures() {
     gestureState.watchingKeys = registerKeyboard(RIDEV_INPUTSINK, mainWindow);
     // Without raw input nothing would say when to arm: keep the hook rather than lose gestures.
     gestureState.hookAlwaysOn = !gestureState.watchingKeys;
-    gestureState.combinationHeld = gestureState.watchingKeys && heldCombination();
+    gestureState.rawKeys = keysDownNow();  // keys already down say nothing to raw input
+    gestureState.combinationHeld = gestureState.watchingKeys && combinationOf(gestureState.rawKeys);
     if (gestureState.hookAlwaysOn || gestureState.combinationHeld) installMouseHook();
 }
 
@@ -140,16 +177,15 @@ void onRawInput(LParam lParam) {
     if (copied == static_cast<unsigned>(-1) || copied < sizeof input ||
         input.header.dwType != RIM_TYPEKEYBOARD)
         return;
-    int key = input.keyboard.VKey;
-    if (key == VK_LCONTROL || key == VK_RCONTROL) key = VK_CONTROL;
-    if (key == VK_LMENU || key == VK_RMENU) key = VK_MENU;
-    if (key != VK_LWIN && key != VK_RWIN && key != VK_CONTROL && key != VK_MENU) return;
+    const unsigned bit = rawKeyBit(input.keyboard);
+    if (!bit) return;
 
-    if (input.keyboard.Flags & RI_KEY_BREAK) {
+    const bool up = (input.keyboard.Flags & RI_KEY_BREAK) != 0;
+    gestureState.rawKeys = up ? gestureState.rawKeys & ~bit : gestureState.rawKeys | bit;
+    if (up) {
         disarmUnlessNeeded();
-    } else if (!gestureState.combinationHeld && heldCombination(key)) {
-        // A new gesture (a held key repeats its key-down: not that). The key state may not show
-        // this press yet; the event itself says the key is down. A hook still kept for a
+    } else if (!gestureState.combinationHeld && combinationOf(gestureState.rawKeys)) {
+        // A new gesture (a held key repeats its key-down: not that). A hook still kept for a
         // withheld button may have been dropped by Windows since, taking the button-up with it:
         // take a fresh one.
         gestureState.combinationHeld = true;
@@ -161,7 +197,11 @@ void onRawInput(LParam lParam) {
 LResult onMouseHookMessage(WParam request) {
     if (request == kSendMaskKey) sendMaskKey();
     if (request == kRecheckKeys) {
+        // The hook saw no combination held, and every raw event before this message has been
+        // handled: a combination the raw state still holds lost its key-up (let go on another
+        // desktop, or at a lock screen).
         gestureState.recheckPosted = false;
+        if (!heldCombination()) gestureState.rawKeys = keysDownNow();
         disarmUnlessNeeded();
     }
     return 0;

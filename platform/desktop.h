@@ -296,6 +296,7 @@ constexpr unsigned RIDEV_INPUTSINK = 0x00000100;
 constexpr unsigned RID_INPUT = 0x10000003;
 constexpr unsigned RIM_TYPEKEYBOARD = 1;
 constexpr unsigned RI_KEY_BREAK = 1;
+constexpr unsigned RI_KEY_E0 = 2;  // the right Ctrl and Alt, among others
 
 // Hooks
 constexpr int WH_MOUSE_LL = 14;

@@ -143,23 +143,22 @@ TEST(Allocation, TheMouseHookAllocatesNothing) {
 TEST(Allocation, TheRawKeyHandlerAllocatesNothing) {
     struct Case {
         const char* name;
-        std::initializer_list<int> keys;  // held, the key of the event included for a press
+        std::initializer_list<int> keys;  // held before the gestures start
         int key;
         bool up;
-        bool armedBefore, armedAfter;
+        bool armedAfter;
     };
     const Case cases[] = {
-        {"a letter", {'A'}, 'A', false, false, false},
-        {"Win alone", {VK_LWIN}, VK_LWIN, false, false, false},
-        {"Ctrl making Win+Ctrl", {VK_LWIN, VK_CONTROL}, VK_CONTROL, false, false, true},
-        {"Alt let go", {VK_LWIN}, VK_MENU, true, true, false},
+        {"a letter", {}, 'A', false, false},
+        {"Win alone", {}, VK_LWIN, false, false},
+        {"Ctrl making Win+Ctrl", {VK_LWIN}, VK_CONTROL, false, true},
+        {"Alt let go", {VK_LWIN, VK_MENU}, VK_MENU, true, false},
     };
     for (const Case& c : cases) {
         SimulatedDesktop desk;
         mainWindow = desk.addWindow("TabrIN", {0, 0, 0, 0}, false, "TabrINWndClass");
-        startMouseGestures();
-        if (c.armedBefore) installMouseHook();
         desk.hold(c.keys);
+        startMouseGestures();
         desk.records.logCalls = false;  // the simulation's own records must not be what allocates
         desk.records.keyReads.reserve(16);
         desk.hooks.reserve(4);

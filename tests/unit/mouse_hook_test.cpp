@@ -256,6 +256,18 @@ TEST(MouseHook, GesturesWorkWhenArmedByTheKeys) {
     EXPECT_FALSE(tabrin.desk.sendMouse(WM_LBUTTONDOWN));
     EXPECT_EQ(tabrin.desk.rectOf(tabrin.editor), moved(0, 40));
     EXPECT_FALSE(tabrin.desk.sendMouse(WM_LBUTTONUP));
+
+    // Rolled from Win+Ctrl into Win+Alt while Tabrin was busy (long enough for Windows to drop
+    // its hook), the raw events handled only once the key state shows the later keys: Ctrl up,
+    // Win up, Win down, Alt down. Win+Alt is a new combination, with a hook of its own.
+    RunningTabrin rolled({VK_LWIN, VK_CONTROL});
+    rolled.desk.faults.rawInputLate = true;
+    rolled.desk.dropHooksSilently();
+    for (int key : {VK_CONTROL, VK_LWIN}) rolled.desk.release(key);
+    for (int key : {VK_LWIN, VK_MENU}) rolled.desk.press(key);
+    rolled.desk.pumpPosted();
+    EXPECT_FALSE(rolled.desk.sendMouse(WM_MOUSEWHEEL, 120));
+    EXPECT_EQ(rolled.desk.rectOf(rolled.editor), moved(20, 0));
 }
 
 TEST(MouseHook, ACombinationHeldWhenWatchingStartsArmsAtOnce) {

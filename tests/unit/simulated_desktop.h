@@ -275,6 +275,8 @@ public:
         // Windows posts WM_INPUT and updates the key state separately; true delivers the
         // message first.
         bool rawInputBeforeKeyState = false;
+        // WM_INPUT waits in the queue, as a busy loop leaves it, while the key state moves on.
+        bool rawInputLate = false;
 
         // Files
         bool refuseChangeNotification = false;  // as some network shares do

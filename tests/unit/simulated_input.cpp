@@ -73,11 +73,13 @@ void SimulatedDesktop::typeKey(int key, bool up) {
         const bool ctrl = key == VK_LCONTROL || key == VK_RCONTROL;
         const bool alt = key == VK_LMENU || key == VK_RMENU;
         input.keyboard.VKey = static_cast<std::uint16_t>(ctrl ? VK_CONTROL : alt ? VK_MENU : key);
-        input.keyboard.Flags = up ? RI_KEY_BREAK : 0;
+        input.keyboard.Flags = (up ? RI_KEY_BREAK : 0) |
+                               (key == VK_RCONTROL || key == VK_RMENU ? RI_KEY_E0 : 0);
         rawInputs.push_back(input);
         ++records.rawInputsDelivered;
-        send(rawKeyboardTarget, WM_INPUT, 1 /* RIM_INPUTSINK */,
-             reinterpret_cast<LParam>(&rawInputs.back()));
+        const LParam lParam = reinterpret_cast<LParam>(&rawInputs.back());
+        if (faults.rawInputLate) post(rawKeyboardTarget, WM_INPUT, 1 /* RIM_INPUTSINK */, lParam);
+        else send(rawKeyboardTarget, WM_INPUT, 1, lParam);
     }
     if (faults.rawInputBeforeKeyState) changeState();
 }
@@ -113,9 +115,11 @@ bool UnregisterHotKey(WindowHandle window, int id) {
 short GetAsyncKeyState(int key) {
     desk().records.keyReads.push_back(key);
     const auto down = [](int k) { return desk().held.count(k) != 0; };
-    bool isDown = down(key);  // VK_CONTROL and VK_MENU stand for either side
+    bool isDown = down(key);  // VK_CONTROL and VK_MENU stand for either side; held, the left
     if (key == VK_CONTROL) isDown = isDown || down(VK_LCONTROL) || down(VK_RCONTROL);
     if (key == VK_MENU) isDown = isDown || down(VK_LMENU) || down(VK_RMENU);
+    if (key == VK_LCONTROL) isDown = isDown || down(VK_CONTROL);
+    if (key == VK_LMENU) isDown = isDown || down(VK_MENU);
     return isDown ? static_cast<short>(0x8000) : 0;
 }
 
