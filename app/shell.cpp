@@ -89,6 +89,7 @@ LResult mainWindowProc(WindowHandle window, unsigned message, WParam wParam, LPa
     // Explorer restarted: its new notification area knows nothing of our icon.
     if (message == taskbarCreatedMessage && message != 0) {
         addTrayIcon();
+        onTaskbarCreated();
         return 0;
     }
     switch (message) {

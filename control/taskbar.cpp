@@ -57,10 +57,23 @@ bool wasStretched(WindowHandle window, int monitor) {
     return false;
 }
 
-void place(WindowHandle window, const Rect& area, long long inset) {
-    SetWindowPos(window, kNoWindow, saturate(area.left - inset), saturate(area.top - inset),
-                 saturate(area.width() + 2 * inset), saturate(area.height() + 2 * inset),
+// What a window's rectangle has beyond the part matched against the areas, by side: a maximised
+// window's frame, or the invisible resize borders.
+struct Margins {
+    long long left, top, right, bottom;
+};
+
+void place(WindowHandle window, const Rect& area, const Margins& m) {
+    SetWindowPos(window, kNoWindow, saturate(area.left - m.left), saturate(area.top - m.top),
+                 saturate(area.width() + m.left + m.right),
+                 saturate(area.height() + m.top + m.bottom),
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+}
+
+void showHiddenSecondaryTaskbars() {
+    WindowHandle bar = kNoWindow;
+    while ((bar = FindWindowExA(kNoWindow, bar, "Shell_SecondaryTrayWnd", nullptr)) != kNoWindow)
+        if (!IsWindowVisible(bar)) ShowWindowAsync(bar, SW_SHOW);
 }
 
 // The other monitors' taskbars go down with the primary's, but only as many as the table holds:
@@ -136,6 +149,10 @@ void toggle() {
         if (state.workAreaRestorePending) EnumWindows(fitWindowProc, kFitHiding);
     } else {
         ShowWindowAsync(taskbar, SW_SHOW);
+        // Nothing of ours to give back: an earlier Tabrin (exited, crashed, updated) hid them,
+        // and every taskbar follows the toggle.
+        if (state.hiddenTaskbarCount == 0 && !state.workAreaRestorePending)
+            showHiddenSecondaryTaskbars();
         for (int i = 0; i < state.hiddenTaskbarCount; ++i)
             ShowWindowAsync(state.hiddenTaskbars[i], SW_SHOW);
         state.hiddenTaskbarCount = 0;
@@ -171,6 +188,8 @@ void setWorkArea(int x, int y, int width, int height) {
 bool fitWindowProc(WindowHandle window, LParam lParam) {
     Rect r;
     if (!IsWindowVisible(window) || !GetWindowRect(window, &r)) return true;
+    // A normal window is matched by what one sees of it; its invisible borders go back on top.
+    const Rect v = visibleRect(window, r);
     // The monitor whose area the window fills, or frames as a maximised window does: the
     // primary (0), with its two areas, else another one, going between its two rectangles.
     const bool zoomed = IsZoomed(window);
@@ -188,19 +207,21 @@ bool fitWindowProc(WindowHandle window, LParam lParam) {
             to = hiding ? &m.rcMonitor : &m.rcWork;
         }
         inset = zoomed ? frameInset(r, *from) : 0;
-        if (inset > 0 || r == *from) break;
+        if (inset > 0 || v == *from) break;
     }
-    if (isShellWindow(window) || isCloaked(window)) return true;
+    // Never stretched out of sight (on another virtual desktop); given back its area even so.
+    if (isShellWindow(window) || (hiding && isCloaked(window))) return true;
+    const Margins borders = {v.left - r.left, v.top - r.top, r.right - v.right, r.bottom - v.bottom};
     if (inset > 0) {
-        place(window, *to, inset);  // maximised: the frame stays outside
+        place(window, *to, Margins{inset, inset, inset, inset});  // maximised: the frame outside
     } else if (hiding) {
         if (state.stretchedCount == kStretchedCapacity || wasStretched(window, monitor))
             return true;
         state.stretchedWindows[state.stretchedCount] = window;
         state.stretchedOn[state.stretchedCount++] = static_cast<unsigned char>(monitor);
-        place(window, *to, 0);
+        place(window, *to, borders);
     } else if (wasStretched(window, monitor)) {
-        place(window, *to, 0);  // full-screen programs of their own stay so
+        place(window, *to, borders);  // full-screen programs of their own stay so
     }
     return true;  // every top-level window gets its turn
 }
@@ -212,6 +233,20 @@ void toggleTaskbar() {
     state.toggling = true;
     toggle();
     state.toggling = false;
+}
+
+void onTaskbarCreated() {
+    // Explorer restarted with new, visible taskbars while the user's last press hid them: they
+    // go again, and the whole screens stay the applications'. The stretched windows are kept
+    // for the next press; one cheap re-hide per message, never a wait.
+    if (!state.workAreaRestorePending) return;
+    ShowWindowAsync(FindWindowA("Shell_TrayWnd", nullptr), SW_HIDE);
+    state.hiddenTaskbarCount = 0;
+    hideSecondaryTaskbars();
+    int cx = 0, cy = 0;
+    screenSize(&cx, &cy);
+    applyOtherAreas(true);
+    setWorkArea(0, 0, cx, cy);
 }
 
 void onDisplayChange() {

@@ -18,6 +18,8 @@ void toggleTaskbar();
 void saveWorkArea();
 void setWorkArea(int x, int y, int width, int height);
 bool fitWindowProc(platform::WindowHandle window, platform::LParam lParam);
+// "TaskbarCreated" (Explorer restarted), once the icon is back.
+void onTaskbarCreated();
 // WM_DISPLAYCHANGE: a saved area belongs to the old screen size and is never given back.
 void onDisplayChange();
 

@@ -106,6 +106,15 @@ bool isCloaked(WindowHandle window) {
            cloaked != 0;
 }
 
+Rect visibleRect(WindowHandle window, const Rect& r) {
+    Rect v;
+    const bool within =
+        DwmGetWindowAttribute(window, DWMWA_EXTENDED_FRAME_BOUNDS, &v, sizeof v) == S_OK &&
+        v.left >= r.left && v.top >= r.top && v.right <= r.right && v.bottom <= r.bottom &&
+        v.width() > 0 && v.height() > 0;
+    return within ? v : r;
+}
+
 namespace {
 
 // No action touches a window spared by the unnamed rule, nor the desktop and the taskbars.
@@ -135,9 +144,15 @@ void centerWindow(WindowHandle window) {
     // Failing that, the desktop window: it covers the primary monitor, from (0,0).
     Rect m;
     if (!monitorRect(window, &m) && !GetWindowRect(GetDesktopWindow(), &m)) return;
-    // The whole monitor: the taskbar is not taken into account.
-    request(window, seen, centredStart(m.left, m.right, r.left, r.right),
-            centredStart(m.top, m.bottom, r.top, r.bottom), r.width(), r.height(),
+    // The whole monitor: the taskbar is not taken into account. The visible window is centred:
+    // with its invisible borders it would stand a few pixels high.
+    const Rect v = visibleRect(window, seen);
+    const int left = v.left - seen.left, top = v.top - seen.top;
+    const int x = centredStart(m.left, m.right, offset(r.left, left),
+                               offset(r.right, v.right - seen.right));
+    const int y = centredStart(m.top, m.bottom, offset(r.top, top),
+                               offset(r.bottom, v.bottom - seen.bottom));
+    request(window, seen, offset(x, -left), offset(y, -top), r.width(), r.height(),
             SWP_NOSIZE | SWP_FRAMECHANGED);
 }
 

@@ -15,6 +15,9 @@ bool isShellWindow(platform::WindowHandle window);
 // Store apps and shell windows that are suspended or on another virtual desktop are cloaked:
 // invisible, though IsWindowVisible says otherwise.
 bool isCloaked(platform::WindowHandle window);
+// The part of the window one sees: DWM's frame bounds where they lie within its rectangle r
+// (Windows 10 and 11 add invisible resize borders), else r itself.
+platform::Rect visibleRect(platform::WindowHandle window, const platform::Rect& r);
 
 void moveWindowBy(platform::WindowHandle window, int dx, int dy);
 void resizeWindowBy(platform::WindowHandle window, int dw, int dh);

@@ -252,6 +252,9 @@ constexpr std::uint32_t MONITORINFOF_PRIMARY = 1;
 inline const WindowHandle HWND_BROADCAST = reinterpret_cast<WindowHandle>(std::uintptr_t{0xffff});
 
 // Desktop Window Manager
+// The visible frame, without the invisible resize borders of Windows 10 and 11; physical pixels
+// under per-monitor awareness, as GetWindowRect gives.
+constexpr unsigned DWMWA_EXTENDED_FRAME_BOUNDS = 9;
 constexpr unsigned DWMWA_CLOAKED = 14;
 constexpr std::int32_t S_OK = 0;
 

@@ -252,6 +252,54 @@ E2E_CASE("taskbar.secondary_taskbars_hidden_and_shown_again") {
     tabrin.closeCleanly();
 }
 
+// Explorer restarted (a crash, an update) while the taskbar was hidden: its new taskbar comes
+// up shown, and Tabrin hides it again. "TaskbarCreated" posted by us stands in for the restart.
+E2E_CASE("taskbar.hidden_again_after_explorer_restarts") {
+    HWND bar = visibleTaskbar();
+    const RECT screen = desktopRect(), area = workArea();
+    TempDir exeDir, cwd;
+    Tabrin tabrin;
+    tabrin.startReady(exeDir, cwd);
+    TestWindow exact("Exact fit", area);
+    exact.makeForeground();
+    toggleTaskbar(false, "first");
+    exact.expectRect(screen, "the exactly fitting window refitted to the screen");
+    ShowWindowAsync(bar, SW_SHOW);
+    if (!waitUntil([bar] { return IsWindowVisible(bar) != FALSE; }, kTimeoutMs))
+        fail("Shell_TrayWnd shown by the stand-in Explorer", "it hidden");
+    PostMessageA(tabrin.mainWindow(), RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    if (!waitUntil([bar] { return !IsWindowVisible(bar); }, 1000))
+        fail("Shell_TrayWnd hidden again within 1 s of \"TaskbarCreated\"", "it shown");
+    toggleTaskbar(true, "second");
+    exact.expectRect(area, "the stretched window given back the old work area");
+    tabrin.closeCleanly();
+}
+
+// Taskbars hidden by a Tabrin that has exited (or crashed, or was updated) follow the next one.
+E2E_CASE("taskbar.secondary_taskbar_hidden_by_an_earlier_tabrin_shown") {
+    visibleTaskbar();
+    TempDir exeDir, cwd;
+    TestWindow secondary("", rect(0, 0, 400, 30), true, WS_POPUP, "Shell_SecondaryTrayWnd");
+    {
+        Tabrin earlier;
+        earlier.startReady(exeDir, cwd);
+        toggleTaskbar(false, "first");
+        if (!waitUntil([&] { return !IsWindowVisible(secondary.handle()); }, kTimeoutMs))
+            fail("the stand-in hidden by the first Tabrin", "it visible");
+        earlier.closeCleanly();
+    }
+    Tabrin next;
+    next.startReady(exeDir, cwd);
+    // Wine's shell shows its taskbar again when an icon is added; Windows' does not.
+    ShowWindowAsync(taskbar(), SW_HIDE);
+    if (!waitUntil([] { return !IsWindowVisible(taskbar()); }, kTimeoutMs))
+        fail("Shell_TrayWnd hidden again before the press", "it shown");
+    toggleTaskbar(true, "next Tabrin's first");
+    if (!waitUntil([&] { return IsWindowVisible(secondary.handle()) != FALSE; }, kTimeoutMs))
+        fail("the stand-in shown by the next Tabrin's first Win+X", "it hidden");
+    next.closeCleanly();
+}
+
 E2E_CASE("hotkeys.shell_window_never_moves") {
     visibleTaskbar();
     const RECT screen = desktopRect();

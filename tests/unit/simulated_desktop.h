@@ -45,6 +45,9 @@ public:
         unsigned lastPositionFlags = 0;
         bool zoomed = false;   // IsZoomed: maximised
         bool cloaked = false;  // DWMWA_CLOAKED: visible to IsWindowVisible, not on the screen
+        // Inside rect, by side, beyond DWMWA_EXTENDED_FRAME_BOUNDS: 7, 0, 7, 7 at 100 % for a
+        // framed window of Windows 10 and 11.
+        Rect invisibleBorders = {0, 0, 0, 0};
         bool iconic = false;   // IsIconic: minimised
         std::int32_t exStyle = 0;
         unsigned dpi = 96;     // GetDpiForWindow: its monitor's scale, 96 at 100 %

@@ -258,6 +258,12 @@ std::int32_t DwmGetWindowAttribute(WindowHandle window, unsigned attribute, void
     if (desk().faults.dwmMissing) return kProcNotFound;
     SimulatedDesktop::Window* w = find(window);
     if (!w) return kInvalidHandle;
+    if (attribute == DWMWA_EXTENDED_FRAME_BOUNDS && size == sizeof(Rect)) {
+        const Rect& b = w->invisibleBorders;
+        *static_cast<Rect*>(value) = Rect{w->rect.left + b.left, w->rect.top + b.top,
+                                          w->rect.right - b.right, w->rect.bottom - b.bottom};
+        return S_OK;
+    }
     if (attribute != DWMWA_CLOAKED || size != sizeof(std::uint32_t)) return kInvalidArg;
     *static_cast<std::uint32_t*>(value) = w->cloaked ? 1 : 0;  // DWM_CLOAKED_APP
     return S_OK;

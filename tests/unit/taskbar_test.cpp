@@ -6,6 +6,7 @@
 #include "control/taskbar.h"
 #include "platform/session.h"
 #include "simulated_desktop.h"
+#include "tray/tray_icon.h"
 
 using namespace platform;
 
@@ -176,10 +177,12 @@ TEST(Taskbar, TaskbarsAndMonitorsThatComeAndGoBetweenThePresses) {
 
 TEST(Taskbar, WithNoAreaOfOursToGiveBackTheWorkAreaIsLeftAlone) {
     {
-        Desk desk;
-        ShowWindow(desk.taskbar, SW_HIDE);  // hidden by another program before any press
+        Desk desk;  // hidden by an earlier Tabrin, or another program, before any press
+        WindowHandle bar = desk.addWindow("", {0, 0, 0, 0}, false, kSecondaryTaskbar);
+        ShowWindow(desk.taskbar, SW_HIDE);
         onHotkey(kHotkeyTaskbar);
         EXPECT_TRUE(desk.visible(desk.taskbar));
+        EXPECT_TRUE(desk.visible(bar)) << "every taskbar follows the toggle";
         EXPECT_EQ(desk.workArea, kAboveTaskbar);
         EXPECT_EQ(desk.rectOf(desk.full), kScreen);
         EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
@@ -407,4 +410,61 @@ TEST(Taskbar, AnEmptyWorkAreaIsNeverMatchedNorGivenBack) {
     EXPECT_TRUE(desk.visible(desk.taskbar));
     EXPECT_EQ(desk.workArea, kScreen);  // never the empty area
     EXPECT_EQ(desk.rectOf(helper), (Rect{0, 0, 0, 0}));
+}
+
+TEST(Taskbar, AnExplorerRestartAfterOurHideHidesItsNewTaskbarsAgain) {
+    const Rect right = {1920, 0, 3840, 1080}, rightWork = {1920, 0, 3840, 1040};
+    for (int presses : {0, 1, 2}) {
+        Desk desk;
+        addTabrinWindow(desk);
+        addTrayIcon();
+        desk.addMonitor(right, rightWork);
+        desk.addMonitor({0, 1080, 1920, 2160});
+        for (int i = 0; i < presses; ++i) onHotkey(kHotkeyTaskbar);
+        // New, visible taskbars with new handles; the monitor below has gone meanwhile.
+        desk.removeWindow(desk.taskbar);
+        WindowHandle taskbar = desk.addWindow("", {0, 1040, 1920, 1080}, true, "Shell_TrayWnd");
+        WindowHandle bar = desk.addWindow("", {1920, 1040, 3840, 1080}, true, kSecondaryTaskbar);
+        desk.monitors.pop_back();
+        desk.restartExplorer();
+        const std::string context = std::to_string(presses) + " presses";
+        EXPECT_EQ(desk.trayIcons.size(), 1u) << context;
+        EXPECT_EQ(desk.visible(taskbar), presses != 1) << context;
+        EXPECT_EQ(desk.visible(bar), presses != 1) << context;
+        if (presses != 1) continue;
+        EXPECT_EQ(desk.workArea, kScreen);
+        EXPECT_EQ(desk.monitors[1].work, right);
+        onHotkey(kHotkeyTaskbar);  // and the next press gives everything back
+        EXPECT_TRUE(desk.visible(taskbar) && desk.visible(bar));
+        EXPECT_EQ(desk.workArea, kAboveTaskbar);
+        EXPECT_EQ(desk.monitors[1].work, rightWork);
+        EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
+    }
+}
+
+TEST(Taskbar, WindowsMatchedByWhatOneSeesAndGivenBackEvenOnAnotherVirtualDesktop) {
+    struct Case {
+        const char* name;
+        Rect window, invisibleBorders, afterHide;
+    };
+    const Case cases[] = {
+        {"100 %", {-7, 0, 1927, 1047}, {7, 0, 7, 7}, {-7, 0, 1927, 1087}},
+        {"150 %", {-10, 0, 1930, 1050}, {10, 0, 10, 10}, {-10, 0, 1930, 1090}},
+        {"one pixel short", {-7, 0, 1927, 1046}, {7, 0, 7, 7}, {-7, 0, 1927, 1046}},
+        {"bounds beyond the window", kAboveTaskbar, {-5, 0, -5, -5}, kScreen},
+        {"empty bounds", kAboveTaskbar, {960, 0, 960, 0}, kScreen},
+    };
+    for (const Case& c : cases) {
+        Desk desk;
+        WindowHandle framed = desk.addWindow("Framed", c.window);
+        desk.windows[framed].invisibleBorders = c.invisibleBorders;
+        WindowHandle maximised = desk.addMaximisedWindow("Maximised", 8);
+        onHotkey(kHotkeyTaskbar);
+        EXPECT_EQ(desk.rectOf(framed), c.afterHide) << c.name;
+        desk.cloak(framed);  // the user switched to another virtual desktop
+        desk.cloak(maximised);
+        onHotkey(kHotkeyTaskbar);
+        EXPECT_EQ(desk.rectOf(framed), c.window) << c.name;
+        EXPECT_EQ(desk.rectOf(maximised), enlarged(kAboveTaskbar, 8)) << c.name;
+    }
 }

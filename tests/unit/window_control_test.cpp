@@ -97,9 +97,12 @@ TEST(WindowActions, CentringUsesTheWholeMonitorHoldingTheWindowAndTruncatesTowar
         const std::vector<Rect>* others;
         Rect window;
         Rect expected;
+        Rect invisibleBorders = {0, 0, 0, 0};  // of Windows 10 and 11: the visible part centred
     };
     const Case cases[] = {
         {&alone, {0, 0, 800, 600}, {560, 240, 1360, 840}},
+        {&alone, {0, 0, 800, 600}, {560, 243, 1360, 843}, {7, 0, 7, 7}},     // 100 %
+        {&alone, {0, 0, 800, 600}, {560, 245, 1360, 845}, {10, 0, 10, 10}},  // 150 %
         {&alone, {10, 10, 2011, 100}, {-40, 495, 1961, 585}},  // (1920 - 2001) / 2 = -40.5 -> -40
         {&alone, {0, 0, 1921, 1081}, {0, 0, 1921, 1081}},        // -0.5 -> 0 on both axes
         {&alone, {3000, 200, 3800, 800}, {560, 240, 1360, 840}},  // off-screen: the nearest
@@ -127,6 +130,7 @@ TEST(WindowActions, CentringUsesTheWholeMonitorHoldingTheWindowAndTruncatesTowar
         desk.addTaskbar(40);
         for (const Rect& monitor : *c.others) desk.addMonitor(monitor);
         WindowHandle window = desk.addWindow("Editor", c.window);
+        desk.windows[window].invisibleBorders = c.invisibleBorders;
         desk.focus(window);
         EXPECT_EQ(onHotkey(kHotkeyCenter), 1);
         EXPECT_EQ(desk.rectOf(window), c.expected) << "from " << c.window;
