@@ -173,6 +173,31 @@ TEST(Taskbar, TaskbarsAndMonitorsThatComeAndGoBetweenThePresses) {
     EXPECT_EQ(desk.monitors[1].work, rightWork);
     EXPECT_EQ(desk.monitors[2].work, leftWork);
     EXPECT_EQ(desk.rectOf(onBelow), below);  // nowhere to give it back to
+
+    // Again with a monitor that then moves, one with no room, and a window its program made
+    // full-screen on another monitor: none of them is given anything back.
+    Desk again;
+    const Rect moved = {0, 1180, 1920, 2260};
+    const Rect empty = {-1920, 0, -1920, 0};  // a monitor's work area with no room at all
+    again.addMonitor(right, rightWork);
+    again.addMonitor(below, {0, 1080, 1920, 2120});
+    again.addMonitor({-1920, 0, 0, 1080}, empty);
+    WindowHandle bar = again.addWindow("", {1920, 1040, 3840, 1080}, true, kSecondaryTaskbar);
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_EQ(again.monitors[3].work, empty);
+    again.monitors[2].rect = again.monitors[2].work = moved;  // the same monitor, elsewhere
+    again.windows[again.filling].rect = right;  // made full-screen by its program on another
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_EQ(again.monitors[1].work, rightWork);
+    EXPECT_EQ(again.monitors[2].work, moved);
+    EXPECT_EQ(again.monitors[3].work, empty);
+    EXPECT_EQ(again.rectOf(again.filling), right);
+
+    // A taskbar another program hid after that round stays hidden through the next.
+    ShowWindow(bar, SW_HIDE);
+    onHotkey(kHotkeyTaskbar);
+    onHotkey(kHotkeyTaskbar);
+    EXPECT_FALSE(again.visible(bar));
 }
 
 TEST(Taskbar, WithNoAreaOfOursToGiveBackTheWorkAreaIsLeftAlone) {
