@@ -265,7 +265,9 @@ struct FileState {
     int readRetriesLeft = 0;
     platform::ChangeHandle watch = nullptr;
     SettingsApplied applied = nullptr;
-    platform::Utf8String unwritable;  // the folder the last save found refusing it
+    // The folder the last save found refusing it, from malloc. Not an Owned: a global with a
+    // destructor would need the C runtime's atexit, which the executable does without.
+    char* unwritable = nullptr;
 };
 FileState fileState;
 
@@ -480,12 +482,10 @@ Save writeSettingsFile() {
         saved = keepPerUser() ? writeBytes(bytes, count) : Save::Refused;
     }
     // Neither place takes it: the choice holds until Exit, and Help says why it is not saved.
-    fileState.unwritable = nullptr;
-    if (saved == Save::Refused) {
-        fileState.unwritable = settingsFilePath();
-        if (fileState.unwritable && !cutAtFolder(fileState.unwritable.get()))
-            fileState.unwritable = nullptr;
-    }
+    platform::Utf8String folder = saved == Save::Refused ? settingsFilePath() : nullptr;
+    if (folder && !cutAtFolder(folder.get())) folder = nullptr;
+    std::free(fileState.unwritable);
+    fileState.unwritable = folder.release();
     if (saved == Save::Done) {
         Digest digest;
         digest.add(bytes, count);
@@ -597,7 +597,7 @@ void watchSettingsFile(SettingsApplied applied) {
         onSettingsFolderChanged();
 }
 
-const char* unsavedSettingsFolder() { return fileState.unwritable.get(); }
+const char* unsavedSettingsFolder() { return fileState.unwritable; }
 
 void stopWatchingSettingsFile() {
     if (fileState.watch) platform::FindCloseChangeNotification(fileState.watch);
@@ -642,6 +642,7 @@ platform::LResult onSettingsQuietTimer() {
 }
 
 void resetSettingsFileState() {
+    std::free(fileState.unwritable);
     fileState = FileState{};
     keptPerUser = false;
 }

@@ -78,6 +78,10 @@ void Sleep(std::uint32_t) {}
 ChangeHandle FindFirstChangeNotificationUtf8(const char*, bool, std::uint32_t) { return nullptr; }
 bool FindNextChangeNotification(ChangeHandle) { return false; }
 bool FindCloseChangeNotification(ChangeHandle) { return false; }
+// The folder always takes the file: the per-user place is never needed.
+Utf8String GetRoamingAppDataUtf8() { return nullptr; }
+std::uint32_t CreateDirectoryUtf8(const char*) { return ERROR_ACCESS_DENIED; }
+std::uint32_t GetCurrentProcessId() { return 1; }
 }  // namespace platform
 
 namespace {
