@@ -28,12 +28,14 @@ struct GestureState {
     // state shows where the keyboard is now, and a handler a moment behind would judge each
     // event against keys pressed after it.
     unsigned rawKeys = 0;
+    std::uint32_t disagreeingSince = 0;  // GetTickCount when the key state first showed none
     bool recheckPosted = false;    // a kRecheckKeys is on its way
     unsigned maskedFor = 0;        // the combination the mask key was asked for; 0: none yet
     bool withheldDown[kButtonCount] = {};  // by button: its last button-down was withheld
 };
 GestureState gestureState;
 
+constexpr std::uint32_t kKeysLostAfter = 200;  // ms of the key state showing no combination
 constexpr unsigned kCtrlHeld = 1;
 constexpr unsigned kAltHeld = 2;
 constexpr int kNoButton = -1;
@@ -197,11 +199,19 @@ void onRawInput(LParam lParam) {
 LResult onMouseHookMessage(WParam request) {
     if (request == kSendMaskKey) sendMaskKey();
     if (request == kRecheckKeys) {
-        // The hook saw no combination held, and every raw event before this message has been
-        // handled: a combination the raw state still holds lost its key-up (let go on another
-        // desktop, or at a lock screen).
+        // The hook saw no combination held. A combination the raw state still holds a moment
+        // later lost its key-up (let go on another desktop, or at a lock screen); before that,
+        // key-ups may still be queued, and Wine answers key state reads from a copy for 50 ms.
         gestureState.recheckPosted = false;
-        if (!heldCombination()) gestureState.rawKeys = keysDownNow();
+        const std::uint32_t now = GetTickCount() | 1;  // 0 means no disagreement
+        if (heldCombination() || !combinationOf(gestureState.rawKeys)) {
+            gestureState.disagreeingSince = 0;
+        } else if (!gestureState.disagreeingSince) {
+            gestureState.disagreeingSince = now;
+        } else if (now - gestureState.disagreeingSince >= kKeysLostAfter) {
+            gestureState.rawKeys = keysDownNow();
+            gestureState.disagreeingSince = 0;
+        }
         disarmUnlessNeeded();
     }
     return 0;

@@ -196,7 +196,11 @@ namespace {
 // modal menu loop.
 class MenuModeSpy {
 public:
+    // Gives the window a menu bar for Alt to enter.
     explicit MenuModeSpy(HWND window) : window_(window) {
+        HMENU bar = CreateMenu();
+        AppendMenuA(bar, MF_STRING, 1, "&File");
+        SetMenu(window, bar);
         current = this;
         previous_ = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&proc)));
@@ -236,9 +240,6 @@ MenuModeSpy* MenuModeSpy::current = nullptr;
 
 E2E_CASE("mouse.no_menu_mode_after_a_win_alt_click") {
     Scene s("Menu bar target");
-    HMENU bar = CreateMenu();
-    AppendMenuA(bar, MF_STRING, 1, "&File");
-    SetMenu(s.target.handle(), bar);
     MenuModeSpy spy(s.target.handle());
 
     // First, that the spy can see it: a lone Alt tap puts the window in menu mode.
@@ -263,9 +264,6 @@ E2E_CASE("mouse.no_menu_mode_after_a_win_alt_click") {
 // state has moved on must not be judged against the keys pressed after them.
 E2E_CASE("mouse.gesture_20ms_after_a_hotkey") {
     Scene s("Rolling target");
-    HMENU bar = CreateMenu();
-    AppendMenuA(bar, MF_STRING, 1, "&File");
-    SetMenu(s.target.handle(), bar);
     MenuModeSpy menus(s.target.handle());
     RECT expected = kStart;
     for (int round = 1; round <= 4; ++round) {

@@ -408,6 +408,14 @@ TEST(MouseHook, NeverStuckWithholdingTheMouse) {
         tabrin.desk.releaseKeys();
         for (int i = 0; i < 50; ++i) EXPECT_TRUE(tabrin.desk.sendMouse(WM_MOUSEMOVE));
         EXPECT_EQ(tabrin.desk.queue.size(), 1u) << "one request to remove the hook, not one each";
+        for (unsigned ms : {0u, 199u}) {  // key-ups may still be on their way for a moment
+            tabrin.desk.passTime(ms);
+            tabrin.desk.sendMouse(WM_MOUSEMOVE);
+            tabrin.desk.pumpPosted();
+            EXPECT_TRUE(tabrin.armed()) << ms << " ms after the first disagreement";
+        }
+        tabrin.desk.passTime(1);
+        tabrin.desk.sendMouse(WM_MOUSEMOVE);
         tabrin.desk.pumpPosted();
         EXPECT_FALSE(tabrin.armed());
         tabrin.desk.press(VK_LWIN);  // and the next gesture still works
