@@ -241,7 +241,12 @@ void onTaskbarCreated() {
     // for the next press; one cheap re-hide per message, never a wait.
     if (!state.workAreaRestorePending) return;
     ShowWindowAsync(FindWindowA("Shell_TrayWnd", nullptr), SW_HIDE);
-    state.hiddenTaskbarCount = 0;
+    // The old taskbars went with the old Explorer; any still there (the message sent without a
+    // restart) stay listed, or the next press would leave them hidden.
+    int kept = 0;
+    for (int i = 0; i < state.hiddenTaskbarCount; ++i)
+        if (IsWindow(state.hiddenTaskbars[i])) state.hiddenTaskbars[kept++] = state.hiddenTaskbars[i];
+    state.hiddenTaskbarCount = kept;
     hideSecondaryTaskbars();
     int cx = 0, cy = 0;
     screenSize(&cx, &cy);
