@@ -288,8 +288,11 @@ MessageBoxSeen waitForMessageBox(DWORD pid, DWORD timeoutMs) {
     MessageBoxSeen seen;
     if (!waitUntil([&] { return (seen.window = findWindowOf(pid, "#32770")) != nullptr; }, timeoutMs))
         fail("a message box (#32770) from process " + str(static_cast<long>(pid)), "none");
-    // The text control is filled during the dialog's creation; give it a moment.
-    waitUntil([&] { return GetDlgItem(seen.window, 0xFFFF) != nullptr; }, 2000);
+    // The caption and the text control are filled during the dialog's creation, which a loaded
+    // machine can still be in: give them a moment (every box of Tabrin's has a caption).
+    waitUntil([&] {
+        return GetDlgItem(seen.window, 0xFFFF) != nullptr && !windowText(seen.window).empty();
+    }, 2000);
     seen.caption = windowText(seen.window);
     HWND text = GetDlgItem(seen.window, 0xFFFF);
     seen.text = text ? windowText(text) : std::string();
