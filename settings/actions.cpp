@@ -30,10 +30,10 @@ bool isIgnored(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 bool isLetterOrDigit(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
-// The text from begin to end, in any case, against a name in capitals.
+// The text from begin to end against a name, both in any case.
 bool spells(const char* begin, const char* end, const char* name) {
     for (; begin < end && *name; ++begin, ++name)
-        if (upper(*begin) != *name) return false;
+        if (upper(*begin) != upper(*name)) return false;
     return begin == end && !*name;
 }
 
@@ -60,12 +60,19 @@ unsigned keyNamed(const char* begin, const char* end) {
     return valueOf(kKeys, begin, end);
 }
 
+}  // namespace
+
 void trim(const char** begin, const char** end) {
     while (*begin < *end && isIgnored(**begin)) ++*begin;
     while (*end > *begin && isIgnored((*end)[-1])) --*end;
 }
 
-}  // namespace
+int actionForKey(const char* begin, const char* end) {
+    trim(&begin, &end);
+    for (int i = 0; i < kActionCount; ++i)
+        if (spells(begin, end, kActions[i].key)) return i;
+    return -1;
+}
 
 const Action kActions[kActionCount] = {
     {"centerkey", {kWinCtrl, 'T'}, kHotkeyCenter, "Center Window", ActionKind::Center, 0, 0},

@@ -52,5 +52,10 @@ extern const Action kActions[kActionCount];
 // would a letter, digit or Space without Win (Ctrl+Alt is AltGr).
 bool parseKeyCombination(const char* text, KeyCombination* combination);
 
+// Moves *begin and *end inward past the blanks, tabs and CRs around the text.
+void trim(const char** begin, const char** end);
+// The action whose key-line key the text names, in any case and with blanks around; -1: none.
+int actionForKey(const char* begin, const char* end);
+
 // "WIN + CTRL + T", "CTRL + ALT + F9", "off".
 TextBuffer& operator<<(TextBuffer& text, KeyCombination combination);

@@ -32,25 +32,6 @@ int toInteger(const char* text) {
     return static_cast<int>(negative ? -value : value);
 }
 
-bool isBlankOrTab(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-// Moves *begin past the blanks, tabs and CRs it starts with; returns where the text ends without
-// those it ends with.
-const char* trimmed(const char** begin, const char* end) {
-    while (*begin < end && isBlankOrTab(**begin)) ++*begin;
-    while (end > *begin && isBlankOrTab(end[-1])) --end;
-    return end;
-}
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// The text from begin to end is the lower-case word, in any case.
-bool sameWord(const char* begin, const char* end, const char* word) {
-    for (; begin < end && *word; ++begin, ++word)
-        if (lower(*begin) != *word) return false;
-    return begin == end && !*word;
-}
-
 }  // namespace
 
 void applySettingsLine(Settings& record, KeyLines& lines, char* line) {
@@ -71,17 +52,15 @@ void applySettingsLine(Settings& record, KeyLines& lines, char* line) {
     }
     // Key lines as people write them: "TaskbarKey = Win+Shift+X" is taskbarkey's. The CR of a
     // CR LF line end is not part of what the user wrote either.
-    const char* keyEnd = trimmed(&key, equals);
-    const char* valueEnd = trimmed(&value, value + std::strlen(value));
-    for (int i = 0; i < kActionCount; ++i) {
-        if (!sameWord(key, keyEnd, kActions[i].key)) continue;
-        KeyLine& keyLine = lines.line[i];
-        keyLine.present = true;
-        const std::size_t length = static_cast<std::size_t>(valueEnd - value);
-        std::memcpy(keyLine.value, value, length);  // a piece always fits
-        keyLine.value[length] = '\0';
-        return;
-    }
+    const int action = actionForKey(key, equals);
+    if (action < 0) return;
+    const char* valueEnd = value + std::strlen(value);
+    trim(&value, &valueEnd);
+    KeyLine& keyLine = lines.line[action];
+    keyLine.present = true;
+    const auto valueLength = static_cast<std::size_t>(valueEnd - value);
+    std::memcpy(keyLine.value, value, valueLength);  // a piece always fits
+    keyLine.value[valueLength] = '\0';
 }
 
 namespace {
