@@ -76,11 +76,7 @@ void registerHotkeys() {
 }
 
 void unregisterHotkeys() {
-    static const int order[] = {kHotkeyMoveUp,      kHotkeyMoveDown,   kHotkeyMoveRight,
-                                kHotkeyMoveLeft,    kHotkeyResizeUp,   kHotkeyResizeDown,
-                                kHotkeyResizeRight, kHotkeyResizeLeft, kHotkeyCenter,
-                                kHotkeyTaskbar};
-    for (int id : order) UnregisterHotKey(mainWindow, id);
+    for (const Action& action : kActions) UnregisterHotKey(mainWindow, action.hotkeyId);
 }
 
 LResult onHotkey(int id) {

@@ -1,5 +1,6 @@
-// The seven user settings, their defaults, the key lines, and the file they live in beside the
-// executable.
+// The seven user settings, their defaults, the key lines, and the tabrin.ini they live in:
+// settings.cpp the record, settings_text.cpp the file's text, settings_disk.cpp where it lives and
+// how it is written whole, settings_file.cpp the file in force and its watch.
 #pragma once
 
 #include <climits>
@@ -91,7 +92,7 @@ void finishWaitingSave();
 
 // The folder that refused the last save, where neither place takes the file; null while saves
 // land.
-const char* unsavedSettingsFolder();
+platform::Utf8String unsavedSettingsFolder();
 
 // Edits made while Tabrin runs: the folder holding the file is watched, and once changes have
 // been quiet for a moment the file is read; whatever differs from what Tabrin last read or wrote

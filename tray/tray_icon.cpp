@@ -159,9 +159,9 @@ void showHelp() {
                  << " is " << kActions[problem.takenBy].key << "'s\n";
         }
     }
-    if (const char* folder = unsavedSettingsFolder())
+    if (const Utf8String folder = unsavedSettingsFolder())
         help << (hotkeyState.problemCount == 0 ? "\n" : "") << "tabrin.ini could not be saved: "
-             << folder << " cannot be written\n";
+             << folder.get() << " cannot be written\n";
     showBox(text, kHelpCaption, MB_OK);
 }
 

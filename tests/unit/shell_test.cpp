@@ -46,9 +46,9 @@ TEST(Shell, BringsEverythingUpInOrderAndTakesItDownOnClose) {
         "Shell_NotifyIconA ADD",
         "checks",
         "FindFirstChangeNotification",  // edits of tabrin.ini apply while it runs
-        "UnregisterHotKey 1", "UnregisterHotKey 2", "UnregisterHotKey 3", "UnregisterHotKey 4",
-        "UnregisterHotKey 11", "UnregisterHotKey 12", "UnregisterHotKey 14",
-        "UnregisterHotKey 13", "UnregisterHotKey 30", "UnregisterHotKey 20",
+        "UnregisterHotKey 30", "UnregisterHotKey 20", "UnregisterHotKey 11",
+        "UnregisterHotKey 12", "UnregisterHotKey 13", "UnregisterHotKey 14",
+        "UnregisterHotKey 1", "UnregisterHotKey 2", "UnregisterHotKey 4", "UnregisterHotKey 3",
         "RegisterRawInputDevices REMOVE",
         "Shell_NotifyIconA DELETE",
         "FindCloseChangeNotification",
