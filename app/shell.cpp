@@ -73,7 +73,7 @@ int runMessageLoop() {
             MsgWaitForMultipleObjects(change ? 1 : 0, &change, false, INFINITE, QS_ALLINPUT);
         if (change && woke == WAIT_OBJECT_0) onSettingsFolderChanged();
         // A handle the wait refuses would wake it at once, for ever: the watch goes instead.
-        else if (change && woke == WAIT_FAILED) stopWatchingSettingsFile();
+        else if (change && woke == WAIT_FAILED) dropSettingsWatch();
     }
 }
 

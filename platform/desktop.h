@@ -496,6 +496,8 @@ CursorHandle LoadCursorA(InstanceHandle instance, int resource);
 // files: paths in UTF-8, given to the W functions underneath
 std::uint32_t GetFileAttributesUtf8(const char* path);
 bool GetFileAttributesExUtf8(const char* path, FileInformation* information);
+// Now, in the same units as FileInformation's lastWriteTime.
+std::uint64_t GetSystemTimeAsFileTime();
 FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t share,
                           void* security, std::uint32_t disposition, std::uint32_t flagsAndAttributes,
                           FileHandle templateFile);

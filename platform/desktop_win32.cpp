@@ -506,6 +506,12 @@ bool GetFileAttributesExUtf8(const char* path, FileInformation* information) {
     return true;
 }
 
+std::uint64_t GetSystemTimeAsFileTime() {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    return static_cast<std::uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+}
+
 FileHandle CreateFileUtf8(const char* path, std::uint32_t access, std::uint32_t share,
                           void* security, std::uint32_t disposition, std::uint32_t flagsAndAttributes,
                           FileHandle templateFile) {

@@ -1,6 +1,6 @@
 // The seven user settings, their defaults, the key lines, and the tabrin.ini they live in:
 // settings.cpp the record, settings_text.cpp the file's text, settings_disk.cpp where it lives and
-// how it is written whole, settings_file.cpp the file in force and its watch.
+// how it is written whole, settings_file.cpp the file in force, settings_watch.cpp its watch.
 #pragma once
 
 #include <climits>
@@ -67,32 +67,37 @@ extern const SettingRow kSettingRows[kSettingCount];
 // since Tabrin last read or wrote it.
 void setStepSize(int n);
 void toggleSetting(int& flag);
-// Both come here: the record's field takes the value, which a busy save keeps putting on top.
+// Both come here: the record's field takes the value, and every field changed since the last save
+// that landed is put on top of what the file holds until one lands.
 void changeSetting(int Settings::*field, int value);
 
 // Full path of the tabrin.ini in use: beside the executable, or %APPDATA%\Tabrin\tabrin.ini
 // where Tabrin's folder refuses new files; null if the path cannot be had.
 platform::Utf8String settingsFilePath();
-// What a start reads: tabrin.ini beside the executable, or else the user's, or the temporary
-// file a save left in its place, or the defaults with no key lines when none is there.
+// What a start reads: tabrin.ini beside the executable, unless its folder refuses new files and
+// the user's copy exists too; or else the user's; or the temporary file a save left in its
+// place; or the defaults with no key lines when none is there. A file held by another program is
+// read once it is let go (from the watch's timer).
 void loadSettings();
 void saveSettings();
 
 // A save that finds the file held by another program for a moment (a virus scanner, an indexer,
 // a sync client) is tried again from this timer of the main window, every 250 ms for at most
-// 10 s; a newer change starts it afresh. The tray icon's retries use timer 1.
+// 10 s; a newer change starts it afresh, and so do an edit of the file and Exit after that. The
+// tray icon's retries use timer 1.
 constexpr std::uintptr_t kSaveRetryTimer = 2;
 constexpr unsigned kSaveRetryInterval = 250;  // ms
 constexpr int kSaveRetries = 40;              // ten seconds
 // WM_TIMER of kSaveRetryTimer.
 platform::LResult onSaveTimer();
-// At exit: a save still waiting for a busy file is tried for two seconds more.
+// At exit: changes not saved yet are tried once more, and for two seconds while the file is busy.
 constexpr int kExitSaveTries = 8;
 void finishWaitingSave();
 
-// The folder that refused the last save, where neither place takes the file; null while saves
-// land.
-platform::Utf8String unsavedSettingsFolder();
+// Why the last save did not land, for Help: the file in use, another failure, or no place that
+// takes a new file; *path is what to name, the folder that refused or else the file.
+enum class SaveTrouble { None, InUse, Failed, FolderRefused };
+SaveTrouble settingsSaveTrouble(platform::Utf8String* path);
 
 // Edits made while Tabrin runs: the folder holding the file is watched, and once changes have
 // been quiet for a moment the file is read; whatever differs from what Tabrin last read or wrote
@@ -100,12 +105,16 @@ platform::Utf8String unsavedSettingsFolder();
 using SettingsApplied = void (*)();
 void watchSettingsFile(SettingsApplied applied);
 void stopWatchingSettingsFile();
+// The wait on the handle failed: nothing more is watched, but an edit a save takes in still
+// applies.
+void dropSettingsWatch();
 // For the message loop's wait; null while nothing is watched.
 platform::ChangeHandle settingsChangeHandle();
 // The handle was signalled: the quiet period starts again.
 void onSettingsFolderChanged();
 constexpr std::uintptr_t kSettingsQuietTimer = 3;
 constexpr unsigned kSettingsQuietPeriod = 150;  // ms: lets the writer finish
+constexpr unsigned kSettingsLongestQuiet = 1000;  // ms: the latest look after a burst begins
 // WM_TIMER of kSettingsQuietTimer; a file its writer still holds is read again every
 // kSaveRetryInterval, kSaveRetries times at most.
 platform::LResult onSettingsQuietTimer();

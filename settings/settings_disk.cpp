@@ -33,6 +33,11 @@ const char* separatorIn(const char* path) {
     return slash && slash > std::strrchr(path, '\\') ? "/" : "\\";
 }
 
+// How a folder refuses new files: Program Files to a standard user, a write-protected stick.
+bool isRefusal(std::uint32_t error) {
+    return error == platform::ERROR_ACCESS_DENIED || error == platform::ERROR_WRITE_PROTECT;
+}
+
 }  // namespace
 
 platform::Utf8String settingsPathFor(const char* executablePath) {
@@ -81,7 +86,9 @@ bool cutAtFolder(char* path) {
     char* slash = std::strrchr(path, '/');
     if (slash > separator) separator = slash;
     if (!separator) return false;
-    *separator = '\0';
+    // "E:" alone is the current folder on drive E, wherever that is: a root keeps its separator.
+    const bool driveRoot = separator == path + 2 && path[1] == ':';
+    separator[driveRoot ? 1 : 0] = '\0';
     return true;
 }
 
@@ -104,6 +111,26 @@ std::FILE* openExisting(const char* path, Read* read) {
     return file;
 }
 
+platform::Utf8String probePathFor(const char* path) {
+    char suffix[24];
+    TextBuffer(suffix, sizeof suffix)
+        << "." << static_cast<int>(platform::GetCurrentProcessId() & 0xFFFF) << ".tmp";
+    return joined(path, suffix);
+}
+
+Save probeFolderOf(const char* path, bool* probeLeft) {
+    using namespace platform;
+    const Utf8String probe = probePathFor(path);
+    if (!probe) return Save::Failed;
+    ScopedFile file(CreateFileUtf8(probe.get(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return isRefusal(GetLastError()) ? Save::Refused : Save::Failed;
+    file.close();
+    // A scanner that opened the new file at once keeps it: it is deleted at the next save.
+    if (DeleteFileUtf8(probe.get()) != ERROR_SUCCESS) *probeLeft = true;
+    return Save::Done;
+}
+
 namespace {
 
 // How the calls fail while another program has the file open without delete sharing.
@@ -121,26 +148,16 @@ bool isFile(const char* path) {
 // Access denied to a new tabrin.ini.tmp: either the folder refuses new files (Program Files, to a
 // standard user), or only that name is still reserved by a deleted file someone holds open (FAT,
 // Windows before 10 1903). A second, fresh name tells which.
-Save whyNotCreated(const char* path, std::uint32_t error) {
+Save whyNotCreated(const char* path, std::uint32_t error, bool* probeLeft) {
     using namespace platform;
-    const auto refusal = [](std::uint32_t e) { return e == ERROR_ACCESS_DENIED || e == ERROR_WRITE_PROTECT; };
-    if (!refusal(error))
+    if (!isRefusal(error))
         return error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_EXISTS ? Save::Busy
                                                                               : Save::Failed;
-    char suffix[24];
-    TextBuffer(suffix, sizeof suffix) << "." << static_cast<int>(GetCurrentProcessId() & 0xFFFF)
-                                      << ".tmp";
-    const Utf8String probe = joined(path, suffix);
-    if (!probe) return Save::Failed;
-    ScopedFile file(CreateFileUtf8(probe.get(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return refusal(GetLastError()) ? Save::Refused : Save::Busy;
-    file.close();
-    DeleteFileUtf8(probe.get());
-    return Save::Busy;
+    return probeFolderOf(path, probeLeft) == Save::Refused ? Save::Refused : Save::Busy;
 }
 
-Save replaceWhole(const char* path, const char* temporary, const char* bytes, std::uint32_t count) {
+Save replaceWhole(const char* path, const char* temporary, const char* bytes, std::uint32_t count,
+                 bool* probeLeft) {
     using namespace platform;
     const std::uint32_t moveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
     std::uint32_t attributes = GetFileAttributesUtf8(path);
@@ -164,7 +181,7 @@ Save replaceWhole(const char* path, const char* temporary, const char* bytes, st
     DeleteFileUtf8(temporary);
     ScopedFile file(CreateFileUtf8(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    marks ? marks : FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return whyNotCreated(path, GetLastError());
+    if (!file.valid()) return whyNotCreated(path, GetLastError(), probeLeft);
     std::uint32_t written = 0;
     // Flushed before the rename: otherwise a power cut can leave the new name on empty blocks.
     bool saved = WriteFile(file.get(), bytes, count, &written, nullptr) && written == count &&
@@ -192,7 +209,7 @@ Save replaceWhole(const char* path, const char* temporary, const char* bytes, st
 
 }  // namespace
 
-Save writeWhole(const char* path, const char* bytes, std::uint32_t count) {
+Save writeWhole(const char* path, const char* bytes, std::uint32_t count, bool* probeLeft) {
     const platform::Utf8String temporary = temporaryPathFor(path);
-    return temporary ? replaceWhole(path, temporary.get(), bytes, count) : Save::Failed;
+    return temporary ? replaceWhole(path, temporary.get(), bytes, count, probeLeft) : Save::Failed;
 }

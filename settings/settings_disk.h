@@ -16,7 +16,8 @@ platform::Utf8String perUserFilePath();
 // Makes %APPDATA%\Tabrin if need be; false where there is none to be had (no AppData, or a file
 // named Tabrin in the way).
 bool makePerUserFolder();
-// Cuts a file's path down to its folder's; false when it names no folder.
+// Cuts a file's path down to its folder's ("E:\\" for a drive's root); false when it names no
+// folder.
 bool cutAtFolder(char* path);
 // tabrin.ini or tabrin.ini.tmp at path.
 bool anyCopyAt(const platform::Utf8String& path);
@@ -30,5 +31,13 @@ std::FILE* openExisting(const char* path, Read* read);
 // Busy: worth trying again in a moment. Refused: the folder takes no new file at all.
 enum class Save { Done, Failed, Busy, Refused };
 // Writes the bytes to tabrin.ini.tmp beside path and puts it in path's place, so that the file on
-// disk is always either the old one or the new one, whole.
-Save writeWhole(const char* path, const char* bytes, std::uint32_t count);
+// disk is always either the old one or the new one, whole. A refused temporary file is told from a
+// refusing folder by a probe; *probeLeft is set when the probe could not be deleted.
+Save writeWhole(const char* path, const char* bytes, std::uint32_t count, bool* probeLeft);
+
+// Whether the folder of path takes new files: a fresh tabrin.ini.<pid>.tmp is made with CREATE_NEW
+// and deleted at once. Done: it takes them; Refused: access denied or write-protected (Program
+// Files to a standard user); Failed: anything else (a network error). *probeLeft as above.
+Save probeFolderOf(const char* path, bool* probeLeft);
+// That probe's name beside path.
+platform::Utf8String probePathFor(const char* path);

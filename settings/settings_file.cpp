@@ -1,6 +1,9 @@
-// The file in force: what Tabrin last read or wrote, the start's read, a save with the menu's
-// change on top of what the file holds now, its retries, the folder's watch and its quiet period,
-// and Exit with a save still waiting. The only part of the settings file that keeps state.
+// The file in force: which copy a start reads, what Tabrin last read or wrote, a save with the
+// menu's waiting changes on top of what the file holds now, its retries, and Exit with a save
+// still waiting. The only part of the settings file that keeps state; the folder's watch is in
+// settings_watch.cpp.
+#include "settings/file_in_force.h"
+
 #include <cstdint>
 
 #include "platform/desktop.h"
@@ -8,21 +11,14 @@
 #include "settings/settings.h"
 #include "settings/settings_disk.h"
 
+FileState fileState;
+KeyLines freshLines;
+
 namespace {
 
 // The file is kept in the user's Roaming AppData instead: Tabrin's folder refused a new file
 // (Program Files), or only that copy was there at start.
 bool keptPerUser = false;
-
-}  // namespace
-
-platform::Utf8String settingsFilePath() {
-    if (keptPerUser) return perUserFilePath();
-    const platform::Utf8String executable = platform::GetModuleFileNameUtf8(platform::instance);
-    return executable ? settingsPathFor(executable.get()) : nullptr;
-}
-
-namespace {
 
 // 64-bit FNV-1a: enough to tell an edit from the bytes Tabrin last read or wrote.
 struct Digest {
@@ -33,25 +29,24 @@ struct Digest {
     }
 };
 
-// What the file in force held when Tabrin last read or wrote it; never the bytes themselves,
-// which may be many.
-struct Fingerprint {
-    enum State : unsigned char { Unknown, Missing, Present } state = Unknown;
-    std::uint64_t size = 0;
-    std::uint64_t hash = 0;
-};
-// Unknown (a file that could not be read) matches nothing, not even itself.
+// FAT keeps write times to 2 s: an edit of the same size within them would look unchanged.
+constexpr std::uint64_t kTrustedAge = 2 * 10000000ull;  // FILETIME units
+
+platform::Utf8String filePathIn(bool perUser) {
+    if (perUser) return perUserFilePath();
+    const platform::Utf8String executable = platform::GetModuleFileNameUtf8(platform::instance);
+    return executable ? settingsPathFor(executable.get()) : nullptr;
+}
+
+}  // namespace
+
+platform::Utf8String settingsFilePath() { return filePathIn(keptPerUser); }
+
 bool operator==(const Fingerprint& a, const Fingerprint& b) {
     return a.state != Fingerprint::Unknown && a.state == b.state && a.size == b.size &&
            a.hash == b.hash;
 }
 
-// The file in force by its size and time alone, taken without opening it.
-struct FileLook {
-    bool taken = false;
-    bool temporary = false;  // tabrin.ini.tmp, tabrin.ini being missing
-    platform::FileInformation information = {};
-};
 bool operator==(const FileLook& a, const FileLook& b) {
     return a.taken == b.taken && a.temporary == b.temporary &&
            a.information.attributes == b.information.attributes &&
@@ -59,43 +54,29 @@ bool operator==(const FileLook& a, const FileLook& b) {
            a.information.lastWriteTime == b.information.lastWriteTime;
 }
 
-// The one change the menu asked for, put on top of whatever the file holds until it is saved.
-struct SettingsChange {
-    int Settings::*field = nullptr;
-    int value = 0;
-};
-
-struct FileState {
-    Fingerprint known;
-    FileLook look;           // at the last read, for the cheap look after a change in the folder
-    SettingsChange waiting;  // a save of it is under way
-    int saveRetriesLeft = 0;
-    int readRetriesLeft = 0;
-    platform::ChangeHandle watch = nullptr;
-    SettingsApplied applied = nullptr;
-    bool refused = false;  // the last save found no place that takes the file
-};
-FileState fileState;
-
-// The key lines of a read not yet taken in: too many bytes for the stack of a message handler.
-KeyLines freshLines;
-
 FileLook lookAtFileInForce() {
     using namespace platform;
     FileLook look;
     const Utf8String path = settingsFilePath();
     if (!path) return look;
     look.taken = GetFileAttributesExUtf8(path.get(), &look.information);
-    if (look.taken || GetFileAttributesUtf8(path.get()) != INVALID_FILE_ATTRIBUTES) return look;
-    const Utf8String temporary = temporaryPathFor(path.get());
-    look.temporary = true;
-    look.taken = temporary && (GetFileAttributesExUtf8(temporary.get(), &look.information) ||
-                               GetFileAttributesUtf8(temporary.get()) == INVALID_FILE_ATTRIBUTES);
+    if (!look.taken && GetFileAttributesUtf8(path.get()) == INVALID_FILE_ATTRIBUTES) {
+        const Utf8String temporary = temporaryPathFor(path.get());
+        look.temporary = true;
+        look.taken = temporary && (GetFileAttributesExUtf8(temporary.get(), &look.information) ||
+                                   GetFileAttributesUtf8(temporary.get()) == INVALID_FILE_ATTRIBUTES);
+    }
+    // Written so lately that a second write could still carry the same time: not to be trusted.
+    if (look.taken && look.information.lastWriteTime + kTrustedAge > GetSystemTimeAsFileTime())
+        look.taken = false;
     return look;
 }
 
-// What a start would read now, from the defaults up: tabrin.ini; when it is missing, the
-// temporary file a save could not put in its place; when both are, nothing.
+bool unchangedSinceRead(const FileLook& look) {
+    // Until a first read succeeds there is nothing to compare with.
+    return fileState.known.state != Fingerprint::Unknown && look.taken && look == fileState.look;
+}
+
 Read readFileInForce(Settings& record, KeyLines& lines, Fingerprint& seen) {
     record = Settings{};
     lines = KeyLines{};
@@ -122,17 +103,40 @@ Read readFileInForce(Settings& record, KeyLines& lines, Fingerprint& seen) {
     return Read::Done;
 }
 
-Save writeBytes(const char* bytes, std::uint32_t count) {
-    const platform::Utf8String path = settingsFilePath();
-    return path ? writeWhole(path.get(), bytes, count) : Save::Failed;
+void takeIn(Settings& record, const KeyLines& lines, const Fingerprint& seen) {
+    for (int i = 0; i < kSettingCount; ++i)
+        if (fileState.waiting & 1u << i)
+            record.*kSettingRows[i].field = settings.*kSettingRows[i].field;
+    settings = record;
+    keyLines = lines;
+    fileState.known = seen;
+    if (fileState.applied) fileState.applied();
 }
 
-void watchFolderInUse();
+namespace {
 
-// %APPDATA%\Tabrin, made if need be, becomes the file's place; false where there is none.
+// A probe a scanner held open when it was to be deleted: it goes now, if it can.
+void deleteLeftProbe() {
+    if (!fileState.probeLeft) return;
+    const platform::Utf8String path = filePathIn(fileState.probePerUser);
+    const platform::Utf8String probe = path ? probePathFor(path.get()) : nullptr;
+    const std::uint32_t error = probe ? platform::DeleteFileUtf8(probe.get()) : 0;
+    fileState.probeLeft = error != platform::ERROR_SUCCESS && error != platform::ERROR_FILE_NOT_FOUND;
+}
+
+void noteProbeLeft(bool left) {
+    if (!left) return;
+    fileState.probeLeft = true;
+    fileState.probePerUser = keptPerUser;
+}
+
+// %APPDATA%\Tabrin, made if need be, becomes the file's place; false where there is none. A copy
+// already there is taken in by the save that follows, never written over; none is no edit.
 bool keepPerUser() {
     if (!makePerUserFolder()) return false;
     keptPerUser = true;
+    fileState.known = Fingerprint{Fingerprint::Missing};
+    fileState.look = FileLook{};
     if (fileState.applied) watchFolderInUse();  // the watch follows the file
     return true;
 }
@@ -149,14 +153,11 @@ Save writeSettingsFile() {
         if (*c == '\n') bytes[count++] = '\r';
         bytes[count++] = *c;
     }
-
-    Save saved = writeBytes(bytes, count);
-    if (saved == Save::Refused && !keptPerUser) {
-        // Tabrin's folder takes no new file: the file lives in the user's AppData from now on.
-        saved = keepPerUser() ? writeBytes(bytes, count) : Save::Refused;
-    }
-    // Neither place takes it: the choice holds until Exit, and Help says why it is not saved.
-    fileState.refused = saved == Save::Refused;
+    if (keptPerUser) makePerUserFolder();  // deleted while Tabrin runs: made again
+    const platform::Utf8String path = settingsFilePath();
+    bool probeLeft = false;
+    const Save saved = path ? writeWhole(path.get(), bytes, count, &probeLeft) : Save::Failed;
+    noteProbeLeft(probeLeft);
     if (saved == Save::Done) {
         Digest digest;
         digest.add(bytes, count);
@@ -166,43 +167,41 @@ Save writeSettingsFile() {
     return saved;
 }
 
-// The settings in force become what was read, with the menu's waiting change on top.
-void takeIn(Settings& record, const KeyLines& lines, const Fingerprint& seen) {
-    const SettingsChange& change = fileState.waiting;
-    if (change.field) record.*change.field = change.value;
-    settings = record;
-    keyLines = lines;
-    fileState.known = seen;
-    if (fileState.applied) fileState.applied();
-}
-
-// An edit made since Tabrin last read or wrote the file is taken in first: a save never writes
-// over what the user wrote.
-Save saveNow() {
-    Settings record;
-    Fingerprint seen;
-    switch (readFileInForce(record, freshLines, seen)) {
-    case Read::Busy: return Save::Busy;
-    case Read::Unreadable: break;  // a folder in its place: the write fails on its own
-    case Read::Done:
-        if (!(seen == fileState.known)) takeIn(record, freshLines, seen);
-        break;
-    }
-    return writeSettingsFile();
-}
-
-void endWaitingSave() {
+void stopSaveRetries() {
     platform::KillTimer(platform::mainWindow, kSaveRetryTimer);
     fileState.saveRetriesLeft = 0;
-    fileState.waiting = SettingsChange{};
 }
 
 }  // namespace
 
+Save saveNow() {
+    deleteLeftProbe();
+    Settings record;
+    Fingerprint seen;
+    const Read read = readFileInForce(record, freshLines, seen);
+    // An edit made since Tabrin last read or wrote the file is taken in first: a save never
+    // writes over what the user wrote. A folder in the file's place fails the write on its own.
+    if (read == Read::Done && !(seen == fileState.known)) takeIn(record, freshLines, seen);
+    const Save saved = read == Read::Busy ? Save::Busy : writeSettingsFile();
+    // Tabrin's folder takes no new file: the file lives in the user's AppData from now on.
+    if (saved == Save::Refused && !keptPerUser && keepPerUser()) return saveNow();
+    fileState.lastSave = saved;
+    if (saved == Save::Done) fileState.waiting = 0;
+    return saved;
+}
+
 void loadSettings() {
-    // Beside the executable when a copy is there; otherwise the user's, when one is there.
+    // Beside the executable when a copy is there, unless that folder refuses new files and the
+    // user has a copy too (a configured folder copied into Program Files): Tabrin's saves have
+    // gone to the user's since. With none beside, the user's, when one is there.
     keptPerUser = false;
-    keptPerUser = !anyCopyAt(settingsFilePath()) && anyCopyAt(perUserFilePath());
+    if (anyCopyAt(perUserFilePath())) {
+        const platform::Utf8String beside = settingsFilePath();
+        bool probeLeft = false;
+        keptPerUser = !anyCopyAt(beside) ||
+                      probeFolderOf(beside.get(), &probeLeft) == Save::Refused;
+        if (probeLeft) fileState.probeLeft = true;  // beside, as keptPerUser was then
+    }
     Settings record;
     fileState.look = lookAtFileInForce();
     if (readFileInForce(record, freshLines, fileState.known) != Read::Done) {
@@ -215,7 +214,8 @@ void loadSettings() {
 
 void changeSetting(int Settings::*field, int value) {
     settings.*field = value;
-    fileState.waiting = SettingsChange{field, value};
+    for (int i = 0; i < kSettingCount; ++i)
+        if (kSettingRows[i].field == field) fileState.waiting |= 1u << i;
     saveSettings();
 }
 
@@ -225,95 +225,37 @@ void saveSettings() {
         fileState.saveRetriesLeft = kSaveRetries;
         platform::SetTimer(platform::mainWindow, kSaveRetryTimer, kSaveRetryInterval, nullptr);
     } else {
-        endWaitingSave();  // an older save still waiting is outdated
+        stopSaveRetries();
     }
 }
 
 platform::LResult onSaveTimer() {
-    if (saveNow() != Save::Busy || --fileState.saveRetriesLeft <= 0) endWaitingSave();
+    // Given up after ten seconds, the changes stay waiting for the next change, edit or Exit.
+    if (saveNow() != Save::Busy || --fileState.saveRetriesLeft <= 0) stopSaveRetries();
     return 0;
 }
 
 void finishWaitingSave() {
-    for (int tries = 0; fileState.saveRetriesLeft > 0 && tries < kExitSaveTries; ++tries) {
+    deleteLeftProbe();
+    Save saved = fileState.waiting ? saveNow() : Save::Done;
+    for (int tries = 0; saved == Save::Busy && tries < kExitSaveTries; ++tries) {
         platform::Sleep(kSaveRetryInterval);
-        if (saveNow() != Save::Busy) break;
+        saved = saveNow();
     }
-    endWaitingSave();
+    stopSaveRetries();
 }
 
-namespace {
-
-// The folder, not the file: editors that save a new file and rename it, or delete and recreate
-// it, are followed that way.
-void watchFolderInUse() {
-    using namespace platform;
-    if (fileState.watch) FindCloseChangeNotification(fileState.watch);
-    fileState.watch = nullptr;
-    const Utf8String path = settingsFilePath();
-    if (!path || !cutAtFolder(path.get())) return;
-    fileState.watch = FindFirstChangeNotificationUtf8(
-        path.get(), false,
-        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
-}
-
-}  // namespace
-
-void watchSettingsFile(SettingsApplied applied) {
-    fileState.applied = applied;
-    watchFolderInUse();
-    // Held by another program at start: read as soon as it is let go. Changed since it was read
-    // (while the shell took the tray icon, say): read again, as nothing signals that change.
-    if (fileState.known.state == Fingerprint::Unknown || !(lookAtFileInForce() == fileState.look))
-        onSettingsFolderChanged();
-}
-
-platform::Utf8String unsavedSettingsFolder() {
-    platform::Utf8String folder = fileState.refused ? settingsFilePath() : nullptr;
-    if (folder && !cutAtFolder(folder.get())) folder.reset();
-    return folder;
-}
-
-void stopWatchingSettingsFile() {
-    if (fileState.watch) platform::FindCloseChangeNotification(fileState.watch);
-    fileState.watch = nullptr;
-    fileState.applied = nullptr;
-    platform::KillTimer(platform::mainWindow, kSettingsQuietTimer);
-}
-
-platform::ChangeHandle settingsChangeHandle() { return fileState.watch; }
-
-void onSettingsFolderChanged() {
-    // A folder renamed or deleted fails here: its last change is still looked at, then nothing
-    // more is watched.
-    if (fileState.watch && !platform::FindNextChangeNotification(fileState.watch)) {
-        platform::FindCloseChangeNotification(fileState.watch);
-        fileState.watch = nullptr;
+SaveTrouble settingsSaveTrouble(platform::Utf8String* path) {
+    SaveTrouble trouble = SaveTrouble::None;
+    switch (fileState.lastSave) {
+    case Save::Done: return trouble;
+    case Save::Busy: trouble = SaveTrouble::InUse; break;
+    case Save::Failed: trouble = SaveTrouble::Failed; break;
+    case Save::Refused: trouble = SaveTrouble::FolderRefused; break;
     }
-    fileState.readRetriesLeft = kSaveRetries;
-    platform::SetTimer(platform::mainWindow, kSettingsQuietTimer, kSettingsQuietPeriod, nullptr);
-}
-
-platform::LResult onSettingsQuietTimer() {
-    platform::KillTimer(platform::mainWindow, kSettingsQuietTimer);
-    // Another file of the folder changed: one look at this one's size and time is all it costs.
-    const FileLook look = lookAtFileInForce();
-    if (look.taken && look == fileState.look) return 0;
-    Settings record;
-    Fingerprint seen;
-    switch (readFileInForce(record, freshLines, seen)) {
-    case Read::Busy:  // its writer still has it: the settings in force stay meanwhile
-        if (--fileState.readRetriesLeft > 0)
-            platform::SetTimer(platform::mainWindow, kSettingsQuietTimer, kSaveRetryInterval,
-                               nullptr);
-        return 0;
-    case Read::Unreadable: break;
-    case Read::Done:
-        if (!(seen == fileState.known)) takeIn(record, freshLines, seen);
-        break;
-    }
-    fileState.look = look;
-    return 0;
+    *path = settingsFilePath();
+    if (*path && trouble == SaveTrouble::FolderRefused && !cutAtFolder(path->get())) path->reset();
+    return *path ? trouble : SaveTrouble::None;
 }
 
 void resetSettingsFileState() {

@@ -159,9 +159,12 @@ void showHelp() {
                  << " is " << kActions[problem.takenBy].key << "'s\n";
         }
     }
-    if (const Utf8String folder = unsavedSettingsFolder())
+    // A choice that holds only until Exit is never passed over in silence either.
+    Utf8String path;
+    const SaveTrouble trouble = settingsSaveTrouble(&path);
+    if (trouble != SaveTrouble::None)
         help << (hotkeyState.problemCount == 0 ? "\n" : "") << "tabrin.ini could not be saved: "
-             << folder.get() << " cannot be written\n";
+             << path.get() << (trouble == SaveTrouble::InUse ? " is in use\n" : " cannot be written\n");
     showBox(text, kHelpCaption, MB_OK);
 }
 

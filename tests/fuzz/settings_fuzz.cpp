@@ -82,6 +82,9 @@ bool FindCloseChangeNotification(ChangeHandle) { return false; }
 Utf8String GetRoamingAppDataUtf8() { return nullptr; }
 std::uint32_t CreateDirectoryUtf8(const char*) { return ERROR_ACCESS_DENIED; }
 std::uint32_t GetCurrentProcessId() { return 1; }
+std::uint32_t GetTickCount() { return 0; }
+// Long after every write: the look at a file is trusted.
+std::uint64_t GetSystemTimeAsFileTime() { return UINT64_MAX / 2; }
 }  // namespace platform
 
 namespace {

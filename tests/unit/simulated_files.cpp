@@ -132,6 +132,14 @@ bool GetFileAttributesExUtf8(const char* path, FileInformation* information) {
     return true;
 }
 
+// The host's clock, as the files' times are the host's.
+std::uint64_t GetSystemTimeAsFileTime() {
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 10000000u +
+           static_cast<std::uint64_t>(now.tv_nsec) / 100u;
+}
+
 ChangeHandle FindFirstChangeNotificationUtf8(const char* folder, bool, std::uint32_t) {
     desk().records.calls.push_back("FindFirstChangeNotification");
     if (desk().faults.refuseChangeNotification || kindOf(folder) != Kind::Folder) return nullptr;
