@@ -2,7 +2,11 @@
 // a menu change on top of an edit, edits applied while Tabrin runs, and Exit with a save waiting.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <dirent.h>
+#include <ctime>
+#include <fcntl.h>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +19,7 @@
 #include "platform/desktop.h"
 #include "platform/session.h"
 #include "settings/settings.h"
+#include "settings/settings_disk.h"
 #include "simulated_desktop.h"
 #include "test_support.h"
 
@@ -35,11 +40,17 @@ std::string withStep(int step) {
     return text.replace(9, 2, std::to_string(step));
 }
 
-// What the folder beside tabrin.exe holds, by name.
+// What the folder beside tabrin.exe holds of tabrin.ini and the temporary files of saves.
 std::vector<std::string> namesIn(const TempFolder& folder) {
     std::vector<std::string> names;
-    for (const char* name : {"tabrin.ini", "tabrin.ini.tmp"})
-        if (folder.exists(name)) names.push_back(name);
+    DIR* listing = opendir(folder.path().c_str());
+    while (const dirent* entry = readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name == "tabrin.ini" || (name.size() > 4 && name.substr(name.size() - 4) == ".tmp"))
+            names.push_back(name);
+    }
+    closedir(listing);
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -51,6 +62,11 @@ TEST(SettingsLocation, BesideTheExecutableWhateverItsLength) {
     EXPECT_EQ(pathFor("/opt/tabrin/bin/tabrin.exe"), "/opt/tabrin/bin/tabrin.ini");
     EXPECT_EQ(pathFor("tabrin.exe"), "tabrin.exe\\tabrin.ini");
     EXPECT_EQ(pathFor("\\tabrin.exe"), "\\tabrin.exe\\tabrin.ini");  // first character not a cut
+
+    // A drive's root is "E:\\"; "E:" would be the current folder on E.
+    std::string root = "E:\\tabrin.ini";
+    ASSERT_TRUE(cutAtFolder(&root[0]));
+    EXPECT_STREQ(root.c_str(), "E:\\");
 
     std::string deep = "C:";
     while (deep.size() < 600) deep += "\\a folder with a long name";
@@ -249,16 +265,27 @@ TEST(SettingsFile, ASaveOutlastsAFileHeldForAMomentAndNeverLosesTheOnlyWholeCopy
     }
 }
 
-TEST(SettingsFile, WhileTheFileIsHeldTheLatestChangeWinsWithOneTimer) {
+TEST(SettingsFile, WhileTheFileIsHeldEveryChangeWaitsWithOneTimerUntilASaveLands) {
     HeldFileDesk desk(ERROR_SHARING_VIOLATION, -1);
+    toggleSetting(settings.invertarrows);
     for (int step = 1; step <= 50; ++step) {
         setStepSize(step);
         desk.passTime(100);
     }
     EXPECT_EQ(desk.timers.size(), 1u);
+    desk.passTime(10000);  // given up: Help says why, and the changes wait
+    EXPECT_TRUE(desk.timers.empty());
+    runMenuCommand(kCommandHelp);
+    const std::string inUse = desk.folder.file("tabrin.ini") + " is in use\n";
+    EXPECT_EQ(desk.records.boxes.back().text.substr(desk.records.boxes.back().text.size() - inUse.size()), inUse);
+    // The holder (a sync client) puts its own version in place and lets go: the next change
+    // lands with every earlier one on top of it.
     desk.faults.heldCalls = 0;
-    desk.passTime(250);
-    EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(50));
+    desk.folder.write("tabrin.ini", withStep(7) + "confirmexit=0\r\n");
+    toggleSetting(settings.persistentmenu);
+    EXPECT_EQ(desk.folder.read("tabrin.ini"),
+              "stepsize=50\r\nconfirmexit=0\r\ninvertarrows=1\r\npersistentmenu=1\r\n"
+              "ignoreunnamed=1\r\nenablemousescroll=1\r\ninvertedmouse=1\r\n");
     EXPECT_TRUE(desk.timers.empty());
 }
 
@@ -290,6 +317,7 @@ TEST(SettingsFile, AMenuChangeGoesOnTopOfWhatTheFileHoldsNow) {
         {"deleted", "<deleted>", 0, withStep(5)},
         {"garbage", "\x01\xFF=\n\n==", 0, withStep(5)},
         {"rewritten with the same bytes", withStep(7) + "invertarrows=1\r\n", 0, inverted},
+        {"edited to the same length", withStep(7) + "invertarrows=0\r\n", 0, withStep(5)},
         {"held, then let go", withStep(7) + keyLine, 600, withStep(5) + keyLine},
     };
     for (const Case& c : cases) {
@@ -311,7 +339,15 @@ TEST(SettingsFile, AMenuChangeGoesOnTopOfWhatTheFileHoldsNow) {
 
 TEST(SettingsFile, EditsApplyAfterAQuietMomentWithoutASave) {
     DeskWithFolder desk;
+    // Held by a backup program at start for a whole minute: the defaults until it lets go.
+    desk.folder.write("tabrin.ini", "stepsize=2\n");
+    desk.locked.insert(desk.folder.file("tabrin.ini"));
     runTabrin(nullptr);  // brought up; the loop ends with nothing queued
+    desk.passTime(60000);
+    EXPECT_EQ(settings.stepsize, 20);
+    desk.locked.clear();
+    desk.passTime(250);
+    EXPECT_EQ(settings.stepsize, 2);
     const std::string before = desk.folder.read("tabrin.ini");
 
     desk.edit("tabrin.ini", "stepsize=7\nenablemousescroll=0\nCenterKey = Win+Shift+C\n"
@@ -319,7 +355,7 @@ TEST(SettingsFile, EditsApplyAfterAQuietMomentWithoutASave) {
     settle(desk, 100);
     desk.edit("tabrin.ini.bak", "x");  // the quiet period starts again
     settle(desk, 100);
-    EXPECT_EQ(settings.stepsize, 20);
+    EXPECT_EQ(settings.stepsize, 2);
     settle(desk, 100);
     EXPECT_EQ(settings.stepsize, 7);
     EXPECT_FALSE(desk.isChecked(mainMenu, kCommandMouseEnabled));
@@ -352,16 +388,47 @@ TEST(SettingsFile, EditsApplyAfterAQuietMomentWithoutASave) {
     settle(desk, 250);
     EXPECT_EQ(settings.stepsize, 3);
     EXPECT_TRUE(desk.timers.size() == 0 || desk.timers[0].id != kSettingsQuietTimer);
+
+    // Two edits of one length within FAT's 2 s carry the same write time: the second is read all
+    // the same, and within a second while another program writes in the folder without pause.
+    const timespec sameTime[2] = {{std::time(nullptr), 0}, {std::time(nullptr), 0}};
+    for (const char* text : {"stepsize=4\n", "stepsize=6\n"}) {
+        desk.folder.write("tabrin.ini", text);
+        utimensat(AT_FDCWD, desk.folder.file("tabrin.ini").c_str(), sameTime, 0);
+        for (int i = 0; i < 10; ++i) {
+            desk.edit("tabrin.log", "x");
+            settle(desk, 100);
+        }
+        EXPECT_EQ(settings.stepsize, text[9] - '0');
+    }
+
+    // An edit between the start's read and the watch is read too, as nothing signals it; with
+    // the watch's wait failed, an edit a save takes in still applies.
+    static int applied = 0;
+    stopWatchingSettingsFile();
+    loadSettings();
+    desk.folder.write("tabrin.ini", "stepsize=9\n");
+    watchSettingsFile([] { ++applied; });
+    settle(desk);
+    EXPECT_EQ(settings.stepsize, 9);
+    dropSettingsWatch();
+    desk.folder.write("tabrin.ini", "stepsize=9\ninvertarrows=1\n");
+    toggleSetting(settings.confirmexit);
+    EXPECT_EQ(applied, 2);
 }
 
-TEST(SettingsFile, ExitGivesAWaitingSaveTwoSeconds) {
-    for (int heldCalls : {3, -1}) {
-        HeldFileDesk desk(ERROR_SHARING_VIOLATION, heldCalls);
+TEST(SettingsFile, ExitAndLogOffGiveAWaitingSaveTwoSeconds) {
+    struct Case {
+        unsigned message;  // WM_ENDSESSION's wParam 1: the session ends, and the process with it
+        int heldCalls;
+    };
+    for (const Case c : {Case{WM_CLOSE, 3}, Case{WM_CLOSE, -1}, Case{WM_ENDSESSION, 3}}) {
+        HeldFileDesk desk(ERROR_SHARING_VIOLATION, c.heldCalls);
         setStepSize(5);
-        desk.send(mainWindow, WM_CLOSE);
-        EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(heldCalls > 0 ? 5 : 7)) << heldCalls;
-        EXPECT_LE(desk.records.slept, 2000u) << heldCalls;
-        EXPECT_TRUE(desk.timers.empty()) << heldCalls;
+        desk.send(mainWindow, c.message, 1);
+        EXPECT_EQ(desk.folder.read("tabrin.ini"), withStep(c.heldCalls > 0 ? 5 : 7)) << c.message;
+        EXPECT_LE(desk.records.slept, 2000u) << c.message;
+        EXPECT_TRUE(desk.timers.empty()) << c.message;
     }
 }
 
@@ -373,7 +440,7 @@ TEST(SettingsFile, KeptBesideTheExecutableUnlessItsFolderRefusesThenInAppData) {
         void (*arrange)(DeskWithFolder& desk, const std::string& appData);
         int stepRead;                 // in force after the start
         std::string besideAfter, perUserAfter;  // after choosing 5 px, and 10 s
-        const char* unsaved;          // Help's folder: "beside", "per-user", or null
+        const char* unsaved;  // what Help says cannot be written: "beside", "per-user", "file"
     };
     const Case cases[] = {
         {"beside, no file", "", "", nullptr, 20, withStep(5), none, nullptr},
@@ -383,9 +450,20 @@ TEST(SettingsFile, KeptBesideTheExecutableUnlessItsFolderRefusesThenInAppData) {
         {"Program Files", "", "",
          [](DeskWithFolder& d, const std::string&) { d.refusals[d.folder.path()] = ERROR_ACCESS_DENIED; },
          20, none, withStep(5), nullptr},
-        {"write-protected, with the user's file", "", withStep(9),
+        {"write-protected", "", "",
          [](DeskWithFolder& d, const std::string&) { d.refusals[d.folder.path()] = ERROR_WRITE_PROTECT; },
-         9, none, withStep(5), nullptr},
+         20, none, withStep(5), nullptr},
+        {"a copy beside and the user's, in Program Files: the user's", withStep(7), withStep(9),
+         [](DeskWithFolder& d, const std::string&) { d.refusals[d.folder.path()] = ERROR_ACCESS_DENIED; },
+         9, withStep(7), withStep(5), nullptr},
+        {"the probe held by a scanner", withStep(7), withStep(9),
+         [](DeskWithFolder& d, const std::string&) { d.locked.insert(d.folder.file("tabrin.ini.4.tmp")); },
+         7, withStep(5), withStep(9), nullptr},
+        {"a read-only tabrin.ini", withStep(7), "",
+         [](DeskWithFolder& d, const std::string&) {
+             d.fileMarks[d.folder.file("tabrin.ini")] = FILE_ATTRIBUTE_READONLY;
+         },
+         7, withStep(7), none, "file"},
         {"no AppData", "", "",
          [](DeskWithFolder& d, const std::string&) {
              d.refusals[d.folder.path()] = ERROR_ACCESS_DENIED;
@@ -433,6 +511,7 @@ TEST(SettingsFile, KeptBesideTheExecutableUnlessItsFolderRefusesThenInAppData) {
         if (!c.perUser.empty()) desk.folder.write("appdata/Tabrin/tabrin.ini", c.perUser);
         if (c.arrange) c.arrange(desk, appData);
         loadSettings();
+        watchSettingsFile([] {});
         EXPECT_EQ(settings.stepsize, c.stepRead) << c.name;
         setStepSize(5);
         desk.passTime(500);  // whatever holds a name lets go
@@ -443,14 +522,37 @@ TEST(SettingsFile, KeptBesideTheExecutableUnlessItsFolderRefusesThenInAppData) {
         EXPECT_EQ(desk.folder.read("appdata/Tabrin/tabrin.ini"), c.perUserAfter) << c.name;
         EXPECT_EQ(desk.folder.read("tabrin.ini.tmp"), none) << c.name;
         EXPECT_EQ(settings.stepsize, 5) << c.name;
-        const std::string folder = !c.unsaved                           ? ""
-                                   : std::string(c.unsaved) == "beside" ? desk.folder.path()
-                                                                         : appData + "/Tabrin";
+        // The watch follows the file the save went to.
+        const std::string savedIn = c.besideAfter == withStep(5)    ? desk.folder.path()
+                                    : c.perUserAfter == withStep(5) ? appData + "/Tabrin"
+                                                                    : "";
+        if (!savedIn.empty()) {
+            ASSERT_EQ(desk.watches.size(), 1u) << c.name;
+            EXPECT_EQ(desk.watches.begin()->second, savedIn) << c.name;
+        }
+        const std::string what = !c.unsaved                           ? ""
+                                 : std::string(c.unsaved) == "beside" ? desk.folder.path()
+                                 : std::string(c.unsaved) == "file"   ? desk.folder.file("tabrin.ini")
+                                                                      : appData + "/Tabrin";
         runMenuCommand(kCommandHelp);
         const std::string help = desk.records.boxes.back().text;
-        const std::string line = "tabrin.ini could not be saved: " + folder + " cannot be written\n";
-        EXPECT_EQ(help.size() > line.size() && help.substr(help.size() - line.size()) == line,
-                  c.unsaved != nullptr)
-            << c.name << ": " << help;
+        const std::string line = "tabrin.ini could not be saved: " + what + " cannot be written\n";
+        if (c.unsaved) {
+            EXPECT_EQ(help.substr(help.size() - std::min(help.size(), line.size())), line) << c.name;
+        } else {
+            EXPECT_EQ(help.find("could not be saved"), std::string::npos) << c.name << ": " << help;
+        }
+        finishWaitingSave();  // and at Exit, not a probe is left
+        EXPECT_EQ(namesIn(desk.folder).size(), c.besideAfter == none ? 0u : 1u) << c.name;
     }
+
+    // The user's folder deleted while Tabrin runs is made again by the next save.
+    DeskWithFolder desk;
+    desk.appData = desk.folder.file("appdata");
+    ASSERT_EQ(std::system(("mkdir -p '" + desk.appData + "/Tabrin'").c_str()), 0);
+    desk.folder.write("appdata/Tabrin/tabrin.ini", withStep(9));
+    loadSettings();
+    ASSERT_EQ(std::system(("rm -r '" + desk.appData + "/Tabrin'").c_str()), 0);
+    setStepSize(5);
+    EXPECT_EQ(desk.folder.read("appdata/Tabrin/tabrin.ini"), withStep(5));
 }
