@@ -8,6 +8,7 @@
 struct KeyProblem {
     int action;   // into kActions
     int takenBy;  // the action that has the combination; -1: the line is no combination at all
+    KeyRefusal refusal;  // why not, for -1
 };
 
 // What registerHotkeys settled on, by position in kActions.
