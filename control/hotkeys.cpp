@@ -25,20 +25,22 @@ void settleCombinations() {
     KeyCombination wanted[kActionCount];
     bool chosen[kActionCount];
     bool unusable[kActionCount];
+    KeyRefusal refusal[kActionCount] = {};
     for (int i = 0; i < kActionCount; ++i) {
         const KeyLine& line = keyLines.line[i];
         KeyCombination parsed = {0, 0};
-        chosen[i] = line.present && parseKeyCombination(line.value, &parsed);
+        chosen[i] = line.present && parseKeyCombination(line.value, &parsed, &refusal[i]);
         unusable[i] = line.present && !chosen[i];  // left at its default
         wanted[i] = chosen[i] ? parsed : kActions[i].defaults;
     }
     for (int i = 0; i < kActionCount; ++i) {
-        if (unusable[i]) state.problems[state.problemCount++] = KeyProblem{i, -1};
+        if (unusable[i]) state.problems[state.problemCount++] = KeyProblem{i, -1, refusal[i]};
         int owner = i;
         for (int j = 0; j < kActionCount && !wanted[i].none(); ++j)
             if (wanted[j] == wanted[i] && outranks(j, owner, chosen)) owner = j;
         state.inForce[i] = owner == i ? wanted[i] : KeyCombination{0, 0};
-        if (owner != i) state.problems[state.problemCount++] = KeyProblem{i, owner};
+        if (owner != i)
+            state.problems[state.problemCount++] = KeyProblem{i, owner, KeyRefusal::None};
     }
 }
 

@@ -6,8 +6,9 @@
 
 // A key line Tabrin could not use as written, for the Help box.
 struct KeyProblem {
-    int action;   // into kActions
-    int takenBy;  // the action that has the combination; -1: the line is no combination at all
+    int action;          // into kActions
+    int takenBy;         // the action that has the combination; -1: it is no combination at all
+    KeyRefusal refusal;  // why not, for -1
 };
 
 // What registerHotkeys settled on, by position in kActions.

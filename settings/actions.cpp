@@ -30,13 +30,6 @@ bool isIgnored(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 bool isLetterOrDigit(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
 
-// The text from begin to end against a name, both in any case.
-bool spells(const char* begin, const char* end, const char* name) {
-    for (; begin < end && *name; ++begin, ++name)
-        if (upper(*begin) != upper(*name)) return false;
-    return begin == end && !*name;
-}
-
 template <typename Names>
 unsigned valueOf(const Names& names, const char* begin, const char* end) {
     for (const Name& name : names)
@@ -61,6 +54,12 @@ unsigned keyNamed(const char* begin, const char* end) {
 }
 
 }  // namespace
+
+bool spells(const char* begin, const char* end, const char* name) {
+    for (; begin < end && *name; ++begin, ++name)
+        if (upper(*begin) != upper(*name)) return false;
+    return begin == end && !*name;
+}
 
 void trim(const char** begin, const char** end) {
     while (*begin < *end && isIgnored(**begin)) ++*begin;
@@ -87,7 +86,10 @@ const Action kActions[kActionCount] = {
     {"moverightkey", {kWinCtrl, VK_RIGHT}, kHotkeyMoveRight, "Move Right", ActionKind::Move, 1, 0},
 };
 
-bool parseKeyCombination(const char* text, KeyCombination* combination) {
+bool parseKeyCombination(const char* text, KeyCombination* combination, KeyRefusal* why) {
+    KeyRefusal unasked;
+    if (!why) why = &unasked;
+    *why = KeyRefusal::None;
     const char* begin = text;
     const char* end = text;
     while (*end) ++end;
@@ -96,6 +98,7 @@ bool parseKeyCombination(const char* text, KeyCombination* combination) {
         *combination = KeyCombination{0, 0};
         return true;
     }
+    *why = KeyRefusal::Unreadable;
     unsigned modifiers = 0, key = 0;
     for (const char* part = text;;) {
         const char* partEnd = part;
@@ -116,11 +119,19 @@ bool parseKeyCombination(const char* text, KeyCombination* combination) {
         if (!*partEnd) break;
         part = partEnd + 1;
     }
-    if (!key || !(modifiers & (MOD_WIN | MOD_CONTROL | MOD_ALT))) return false;
+    if (!key) return false;
     // Ctrl+Alt is AltGr on most European keyboards: a key that types a character (E for the
     // euro sign, Q for '@') stays with typing unless Win is held too.
     const bool types = isLetterOrDigit(static_cast<char>(key)) || key == VK_SPACE;
-    if (types && !(modifiers & MOD_WIN)) return false;
+    if (types && !(modifiers & MOD_WIN)) {
+        *why = KeyRefusal::Typing;
+        return false;
+    }
+    if (!(modifiers & (MOD_WIN | MOD_CONTROL | MOD_ALT))) {
+        *why = KeyRefusal::NoModifier;
+        return false;
+    }
+    *why = KeyRefusal::None;
     *combination = KeyCombination{modifiers, key};
     return true;
 }

@@ -46,14 +46,25 @@ struct Action {
 constexpr int kActionCount = 10;
 extern const Action kActions[kActionCount];
 
+// Why a key line's value names no combination, for Help.
+enum class KeyRefusal : unsigned char {
+    None,
+    Unreadable,  // not modifiers and one key joined by '+'
+    Typing,      // a letter, digit or Space without Win
+    NoModifier,  // neither Win, Ctrl nor Alt
+};
+
 // Reads a key line's value: modifiers and one key joined by '+', in any case, blanks around each
 // part ("Win+Shift+X", " ctrl + alt + f9 "), or "off" or nothing for no combination. False for
 // anything else, a bare key or Shift+key included: those would take a key away from typing, as
-// would a letter, digit or Space without Win (Ctrl+Alt is AltGr).
-bool parseKeyCombination(const char* text, KeyCombination* combination);
+// would a letter, digit or Space without Win (Ctrl+Alt is AltGr). *why, if given, says which.
+bool parseKeyCombination(const char* text, KeyCombination* combination,
+                         KeyRefusal* why = nullptr);
 
 // Moves *begin and *end inward past the blanks, tabs and CRs around the text.
 void trim(const char** begin, const char** end);
+// The text from begin to end against a name, both in any case.
+bool spells(const char* begin, const char* end, const char* name);
 // The action whose key-line key the text names, in any case and with blanks around; -1: none.
 int actionForKey(const char* begin, const char* end);
 

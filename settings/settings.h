@@ -38,8 +38,20 @@ struct KeyLine {
     bool present;
     char value[kSettingsLinePiece];  // after the '=', without the line end
 };
+// A line that does nothing although its name looks meant for Tabrin: a setting's in other
+// capitals or with blanks ("StepSize", "stepsize "), or one ending in "key" that no action has.
+// Help names it; the file's next read replaces these with its own.
+struct UnusedLine {
+    int setting;                           // into kSettingRows; -1: no action's key line
+    char written[kSettingsLinePiece + 1];  // as read, without the blanks and line end after it
+    char meant[kSettingsLinePiece + 1];    // the setting's value, or else the name, trimmed
+};
+// Help's box has room for the first few of a read; later ones go unnamed.
+constexpr int kUnusedLinesKept = 8;
 struct KeyLines {
     KeyLine line[kActionCount];
+    UnusedLine unused[kUnusedLinesKept];
+    int unusedCount;
 };
 extern KeyLines keyLines;
 

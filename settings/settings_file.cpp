@@ -163,6 +163,7 @@ Save writeSettingsFile() {
         digest.add(bytes, count);
         fileState.known = Fingerprint{Fingerprint::Present, count, digest.value};
         fileState.look = FileLook{};  // our own change of the folder is read once, and matches
+        keyLines.unusedCount = 0;     // the lines Help named are gone from the file
     }
     return saved;
 }

@@ -27,6 +27,33 @@ int toInteger(const char* text) {
     return static_cast<int>(negative ? -value : value);
 }
 
+// Part of a piece as a string; the buffers here take any.
+void copyText(char* to, const char* begin, const char* end) {
+    const auto length = static_cast<std::size_t>(end - begin);
+    std::memcpy(to, begin, length);
+    to[length] = '\0';
+}
+
+// A setting's name in other capitals or with blanks does nothing, nor does a key line no action
+// has ("centrekey"): kept so that Help can say so, the first few of a read only.
+void noteUnusedLine(KeyLines& lines, char* line, char* equals, const char* value,
+                    const char* valueEnd) {
+    const char* name = line;
+    const char* nameEnd = equals;
+    trim(&name, &nameEnd);
+    int setting = -1;
+    for (int i = 0; i < kSettingCount; ++i)
+        if (spells(name, nameEnd, kSettingRows[i].key)) setting = i;
+    const bool endsInKey = nameEnd - name >= 3 && spells(nameEnd - 3, nameEnd, "key");
+    if ((setting < 0 && !endsInKey) || lines.unusedCount == kUnusedLinesKept) return;
+    UnusedLine& unused = lines.unused[lines.unusedCount++];
+    unused.setting = setting;
+    if (setting >= 0) copyText(unused.meant, value, valueEnd);
+    else copyText(unused.meant, name, nameEnd);
+    *equals = '=';
+    copyText(unused.written, line, valueEnd);
+}
+
 }  // namespace
 
 void applySettingsLine(Settings& record, KeyLines& lines, char* line) {
@@ -47,15 +74,15 @@ void applySettingsLine(Settings& record, KeyLines& lines, char* line) {
     }
     // Key lines as people write them: "TaskbarKey = Win+Shift+X" is taskbarkey's. The CR of a
     // CR LF line end is not part of what the user wrote either.
-    const int action = actionForKey(key, equals);
-    if (action < 0) return;
     const char* valueEnd = value + std::strlen(value);
     trim(&value, &valueEnd);
-    KeyLine& keyLine = lines.line[action];
-    keyLine.present = true;
-    const auto valueLength = static_cast<std::size_t>(valueEnd - value);
-    std::memcpy(keyLine.value, value, valueLength);  // a piece always fits
-    keyLine.value[valueLength] = '\0';
+    const int action = actionForKey(key, equals);
+    if (action < 0) {
+        noteUnusedLine(lines, line, equals, value, valueEnd);
+        return;
+    }
+    lines.line[action].present = true;
+    copyText(lines.line[action].value, value, valueEnd);
 }
 
 namespace {

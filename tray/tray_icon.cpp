@@ -126,9 +126,20 @@ int showBox(const char* text, const char* caption, unsigned type) {
     return answer;
 }
 
+// Why a key line names no combination, after the line.
+const char* refusalText(KeyRefusal refusal) {
+    switch (refusal) {
+    case KeyRefusal::Typing: return ": a letter, digit or Space needs Win; ";
+    case KeyRefusal::NoModifier: return ": a key needs Win, Ctrl or Alt; ";
+    default: return " is not a key combination; ";
+    }
+}
+
 void showHelp() {
-    // Room for the text and a problem line for every key line of the longest kind.
-    static char text[2048 + 2 * kActionCount * (kSettingsLinePiece + 64)];
+    // Room for the text, a problem line for every key line of the longest kind, and the unused
+    // lines, each quoting a piece and a part of it.
+    static char text[2048 + 2 * kActionCount * (kSettingsLinePiece + 64) +
+                     kUnusedLinesKept * (2 * kSettingsLinePiece + 64)];
     TextBuffer help(text, sizeof text);
     if (hotkeysAreDefaults()) {
         help << kKeysHelp;
@@ -146,25 +157,34 @@ void showHelp() {
     }
     if (any) help << kChooseOthers;
 
-    // A key line Tabrin could not use is never passed over in silence.
-    for (int i = 0; i < hotkeyState.problemCount; ++i) {
+    // A line Tabrin could not use, or a name it does not know that looks meant for it, is never
+    // passed over in silence.
+    const char* before = "\n";  // a blank line above the first
+    for (int i = 0; i < hotkeyState.problemCount; ++i, before = "") {
         const KeyProblem& problem = hotkeyState.problems[i];
         const Action& action = kActions[problem.action];
-        help << (i == 0 ? "\n" : "") << "tabrin.ini: ";
+        help << before << "tabrin.ini: ";
         if (problem.takenBy < 0) {
             help << action.key << "=" << keyLines.line[problem.action].value
-                 << " is not a key combination; " << action.defaults << " is used\n";
+                 << refusalText(problem.refusal) << action.defaults << " is used\n";
         } else {
             help << action.key << " has no keys: " << hotkeyState.inForce[problem.takenBy]
                  << " is " << kActions[problem.takenBy].key << "'s\n";
         }
     }
+    for (int i = 0; i < keyLines.unusedCount; ++i, before = "") {
+        const UnusedLine& line = keyLines.unused[i];
+        help << before << "tabrin.ini: " << line.written;
+        if (line.setting >= 0) help << ": write " << kSettingRows[line.setting].key << "=";
+        else help << ": no key line is called ";
+        help << line.meant << "\n";
+    }
     // A choice that holds only until Exit is never passed over in silence either.
     Utf8String path;
     const SaveTrouble trouble = settingsSaveTrouble(&path);
     if (trouble != SaveTrouble::None)
-        help << (hotkeyState.problemCount == 0 ? "\n" : "") << "tabrin.ini could not be saved: "
-             << path.get() << (trouble == SaveTrouble::InUse ? " is in use\n" : " cannot be written\n");
+        help << before << "tabrin.ini could not be saved: " << path.get()
+             << (trouble == SaveTrouble::InUse ? " is in use\n" : " cannot be written\n");
     showBox(text, kHelpCaption, MB_OK);
 }
 

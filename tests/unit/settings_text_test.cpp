@@ -136,6 +136,7 @@ TEST(KeyLines, ValuesAreCombinationsOrRefused) {
         {"", {0, 0}},
         {"X", kRefused},  // a bare key would be taken from typing
         {"Shift+X", kRefused},
+        {"Shift+F9", kRefused},  // Shift is no modifier of its own
         {"Ctrl+Alt+E", kRefused},  // AltGr+E types the euro sign
         {"Ctrl+Shift+7", kRefused},
         {"Alt+Space", kRefused},

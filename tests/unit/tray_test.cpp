@@ -306,6 +306,19 @@ TEST(TrayCommands, HelpShowsTheKeysInForceAndEveryLineItCouldNotUse) {
         {"taskbarkey=Win+Shift+X\r\n", {}, keysHelp({{1, "WIN + SHIFT + X"}})},
         {"centerkey=Win+Ctrl+Tee\n", {},
          help + "\ntabrin.ini: centerkey=Win+Ctrl+Tee is not a key combination; WIN + CTRL + T is used\n"},
+        {"centerkey=Ctrl+Alt+E\ntaskbarkey=Shift+F9\n", {},
+         help + "\ntabrin.ini: centerkey=Ctrl+Alt+E: a letter, digit or Space needs Win; WIN + CTRL + T is used\n"
+                "tabrin.ini: taskbarkey=Shift+F9: a key needs Win, Ctrl or Alt; WIN + X is used\n"},
+        {"centerkey=Win+Ctrl+Home\ncenterkey=Win+F1\n", {}, keysHelp({{0, "WIN + F1"}})},  // shorter, later
+        // Names that look meant for Tabrin; a longer word, or one not ending in "key", is silent.
+        {"StepSize=30\r\n stepsize = 30 \r\nstepsizes=2\r\ncentrekey=Win+C\r\nkeys=1\r\nbogus=4\r\n", {},
+         help + "\ntabrin.ini: StepSize=30: write stepsize=30\ntabrin.ini:  stepsize = 30: write stepsize=30\n"
+                "tabrin.ini: centrekey=Win+C: no key line is called centrekey\n"},
+        {"1key=\n2key=\n3key=\n4key=\n5key=\n6key=\n7key=\nInvertArrows=1\n9key=\n", {},  // 8 named
+         help + "\ntabrin.ini: 1key=: no key line is called 1key\ntabrin.ini: 2key=: no key line is called 2key\n"
+                "tabrin.ini: 3key=: no key line is called 3key\ntabrin.ini: 4key=: no key line is called 4key\n"
+                "tabrin.ini: 5key=: no key line is called 5key\ntabrin.ini: 6key=: no key line is called 6key\n"
+                "tabrin.ini: 7key=: no key line is called 7key\ntabrin.ini: InvertArrows=1: write invertarrows=1\n"},
         // A chosen combination beats a default; of two chosen ones the first in the table wins.
         {"moveupkey=Win+Ctrl+Down\ntallerkey=Alt+Ctrl+End\nshorterkey=Ctrl+Alt+End\n"
          "narrowerkey=Win+Ctrl+T\ncenterkey=Win+\n",
