@@ -201,7 +201,10 @@ void loadSettings() {
         bool probeLeft = false;
         keptPerUser = !anyCopyAt(beside) ||
                       probeFolderOf(beside.get(), &probeLeft) == Save::Refused;
-        if (probeLeft) fileState.probeLeft = true;  // beside, as keptPerUser was then
+        if (probeLeft) {
+            fileState.probeLeft = true;
+            fileState.probePerUser = false;
+        }
     }
     Settings record;
     fileState.look = lookAtFileInForce();
