@@ -188,7 +188,8 @@ void setWorkArea(int x, int y, int width, int height) {
 bool fitWindowProc(WindowHandle window, LParam lParam) {
     Rect r;
     if (!IsWindowVisible(window) || !GetWindowRect(window, &r)) return true;
-    // A normal window is matched by what one sees of it; its invisible borders go back on top.
+    // A normal window is matched by what one sees of it, or by its whole rectangle where its
+    // program set that to the area.
     const Rect v = visibleRect(window, r);
     // The monitor whose area the window fills, or frames as a maximised window does: the
     // primary (0), with its two areas, else another one, going between its two rectangles.
@@ -207,11 +208,14 @@ bool fitWindowProc(WindowHandle window, LParam lParam) {
             to = hiding ? &m.rcMonitor : &m.rcWork;
         }
         inset = zoomed ? frameInset(r, *from) : 0;
-        if (inset > 0 || v == *from) break;
+        if (inset > 0 || r == *from || v == *from) break;
     }
     // Never stretched out of sight (on another virtual desktop); given back its area even so.
     if (isShellWindow(window) || (hiding && isCloaked(window))) return true;
-    const Margins borders = {v.left - r.left, v.top - r.top, r.right - v.right, r.bottom - v.bottom};
+    // Placed the way it matched: its whole rectangle, or what one sees with the borders on top.
+    const Margins borders = r == *from ? Margins{0, 0, 0, 0}
+                                       : Margins{v.left - r.left, v.top - r.top, r.right - v.right,
+                                                 r.bottom - v.bottom};
     if (inset > 0) {
         place(window, *to, Margins{inset, inset, inset, inset});  // maximised: the frame outside
     } else if (hiding) {

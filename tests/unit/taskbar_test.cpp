@@ -477,6 +477,7 @@ TEST(Taskbar, WindowsMatchedByWhatOneSeesAndGivenBackEvenOnAnotherVirtualDesktop
         {"100 %", {-7, 0, 1927, 1047}, {7, 0, 7, 7}, {-7, 0, 1927, 1087}},
         {"150 %", {-10, 0, 1930, 1050}, {10, 0, 10, 10}, {-10, 0, 1930, 1090}},
         {"one pixel short", {-7, 0, 1927, 1046}, {7, 0, 7, 7}, {-7, 0, 1927, 1046}},
+        {"sized to the area by its program", kAboveTaskbar, {7, 0, 7, 7}, kScreen},
         {"bounds beyond the window", kAboveTaskbar, {-5, 0, -5, -5}, kScreen},
         {"empty bounds", kAboveTaskbar, {960, 0, 960, 0}, kScreen},
     };
