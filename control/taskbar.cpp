@@ -319,7 +319,8 @@ void onTaskbarCreated() {
 }
 
 void onDisplayChange() {
-    // The next press then just shows the taskbars, as for ones hidden by another program.
+    // The next press then shows the taskbars and works out the room beside them afresh, as for
+    // ones hidden by another program.
     state.workAreaRestorePending = false;
     savedWorkArea = Rect{0, 0, 0, 0};
     state.stretchedCount = 0;
