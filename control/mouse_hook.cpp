@@ -185,6 +185,9 @@ void onRawInput(LParam lParam) {
     const bool up = (input.keyboard.Flags & RI_KEY_BREAK) != 0;
     gestureState.rawKeys = up ? gestureState.rawKeys & ~bit : gestureState.rawKeys | bit;
     if (up) {
+        // The raw keys ended the combination: a disagreement about it is over, and a later one
+        // gets its own grace.
+        if (!combinationOf(gestureState.rawKeys)) gestureState.disagreeingSince = 0;
         disarmUnlessNeeded();
     } else if (!gestureState.combinationHeld && combinationOf(gestureState.rawKeys)) {
         // A new gesture (a held key repeats its key-down: not that). A hook still kept for a
@@ -235,6 +238,7 @@ LResult mouseHookProc(int code, WParam wParam, LParam lParam) {
     if (!held) combinationEnded();
     if (!withhold) return CallNextHookEx(mouseHook, code, wParam, lParam);
     if (!held) return -1;  // the end of a click begun with the keys
+    gestureState.disagreeingSince = 0;  // the key state shows the combination again
 
     // The keys still reach the foreground program: without a key between press and release,
     // letting go of Alt would open its menu bar, and of Win the Start menu.

@@ -70,10 +70,64 @@ void place(WindowHandle window, const Rect& area, const Margins& m) {
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 }
 
-void showHiddenSecondaryTaskbars() {
+// The room a monitor has beside a taskbar along one of its edges, the bar's part on the monitor
+// spanning that edge; false where the bar runs along no edge or leaves no room.
+bool roomBeside(const Rect& monitor, const Rect& bar, Rect* room) {
+    const Rect b = {bar.left > monitor.left ? bar.left : monitor.left,
+                    bar.top > monitor.top ? bar.top : monitor.top,
+                    bar.right < monitor.right ? bar.right : monitor.right,
+                    bar.bottom < monitor.bottom ? bar.bottom : monitor.bottom};
+    const bool across = b.left == monitor.left && b.right == monitor.right;
+    const bool upright = b.top == monitor.top && b.bottom == monitor.bottom;
+    *room = monitor;
+    if (isEmpty(b)) return false;
+    if (across && b.bottom == monitor.bottom) room->bottom = b.top;
+    else if (across && b.top == monitor.top) room->top = b.bottom;
+    else if (upright && b.right == monitor.right) room->right = b.left;
+    else if (upright && b.left == monitor.left) room->left = b.right;
+    else return false;
+    return !isEmpty(*room);
+}
+
+// Shows another monitor's taskbar; with makeRoom, that monitor's work area becomes the room
+// beside it. True when an area was set.
+bool showSecondaryTaskbar(WindowHandle bar, bool makeRoom) {
+    ShowWindowAsync(bar, SW_SHOWNA);  // never activated: the user's window keeps the keyboard
+    if (!makeRoom) return false;
+    MonitorInfo info = {};
+    info.cbSize = sizeof info;
+    Rect r, room;
+    const MonitorHandle monitor = MonitorFromWindow(bar, MONITOR_DEFAULTTONULL);
+    return monitor && GetMonitorInfoA(monitor, &info) && GetWindowRect(bar, &r) &&
+           roomBeside(info.rcMonitor, r, &room) &&
+           SystemParametersInfoA(SPI_SETWORKAREA, 0, &room, 0);
+}
+
+bool showHiddenSecondaryTaskbars(bool makeRoom) {
+    bool areaSet = false;
     WindowHandle bar = kNoWindow;
     while ((bar = FindWindowExA(kNoWindow, bar, "Shell_SecondaryTrayWnd", nullptr)) != kNoWindow)
-        if (!IsWindowVisible(bar)) ShowWindowAsync(bar, SW_SHOW);
+        if (!IsWindowVisible(bar)) areaSet = showSecondaryTaskbar(bar, makeRoom) || areaSet;
+    return areaSet;
+}
+
+bool taskbarAutoHides() {
+    AppBarData data = {};
+    data.cbSize = sizeof data;
+    return (SHAppBarMessage(ABM_GETSTATE, &data) & ABS_AUTOHIDE) != 0;
+}
+
+// The primary's work area becomes the room beside its taskbar; its announcement covers the
+// other monitors' areas set before it.
+void makeRoomOnPrimary(int cx, int cy, bool othersSet) {
+    AppBarData data = {};
+    data.cbSize = sizeof data;
+    Rect room;
+    if (SHAppBarMessage(ABM_GETTASKBARPOS, &data) &&
+        roomBeside(Rect{0, 0, cx, cy}, data.rc, &room))
+        setWorkArea(room.left, room.top, room.width(), room.height());
+    else if (othersSet)
+        SendNotifyMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
 }
 
 // The other monitors' taskbars go down with the primary's, but only as many as the table holds:
@@ -148,16 +202,22 @@ void toggle() {
         setWorkArea(0, 0, cx, cy);
         if (state.workAreaRestorePending) EnumWindows(fitWindowProc, kFitHiding);
     } else {
-        ShowWindowAsync(taskbar, SW_SHOW);
-        // Nothing of ours to give back: an earlier Tabrin (exited, crashed, updated) hid them,
-        // and every taskbar follows the toggle.
+        // SW_SHOW would activate the taskbar: the user's window would lose the keyboard, and
+        // the next hotkey or gesture would act on the taskbar, which never moves.
+        ShowWindowAsync(taskbar, SW_SHOWNA);
+        // No area of ours to give back (an earlier Tabrin hid the taskbars, someone else did, or
+        // the display changed since our hide): each monitor whose taskbar this press shows gets
+        // the room beside it, unless taskbars hide themselves and take none, or no shell runs.
+        const bool makeRoom = !state.workAreaRestorePending && taskbar && !taskbarAutoHides();
+        bool othersSet = false;
+        // An earlier Tabrin (exited, crashed, updated) hid them: every taskbar follows the toggle.
         if (state.hiddenTaskbarCount == 0 && !state.workAreaRestorePending)
-            showHiddenSecondaryTaskbars();
+            othersSet = showHiddenSecondaryTaskbars(makeRoom);
         for (int i = 0; i < state.hiddenTaskbarCount; ++i)
-            ShowWindowAsync(state.hiddenTaskbars[i], SW_SHOW);
+            othersSet = showSecondaryTaskbar(state.hiddenTaskbars[i], makeRoom) || othersSet;
         state.hiddenTaskbarCount = 0;
-        // Hidden by someone else, or no taskbar at all: there is no area of ours to give back,
-        // and applying an empty one would leave the applications no room.
+        if (makeRoom) makeRoomOnPrimary(cx, cy, othersSet);
+        // Never the saved area here: applying an empty one would leave the applications no room.
         if (!state.workAreaRestorePending) return;
         const Rect leaving = currentWorkArea;
         currentWorkArea = savedWorkArea;
@@ -188,7 +248,8 @@ void setWorkArea(int x, int y, int width, int height) {
 bool fitWindowProc(WindowHandle window, LParam lParam) {
     Rect r;
     if (!IsWindowVisible(window) || !GetWindowRect(window, &r)) return true;
-    // A normal window is matched by what one sees of it; its invisible borders go back on top.
+    // A normal window is matched by what one sees of it, or by its whole rectangle where its
+    // program set that to the area.
     const Rect v = visibleRect(window, r);
     // The monitor whose area the window fills, or frames as a maximised window does: the
     // primary (0), with its two areas, else another one, going between its two rectangles.
@@ -207,11 +268,14 @@ bool fitWindowProc(WindowHandle window, LParam lParam) {
             to = hiding ? &m.rcMonitor : &m.rcWork;
         }
         inset = zoomed ? frameInset(r, *from) : 0;
-        if (inset > 0 || v == *from) break;
+        if (inset > 0 || r == *from || v == *from) break;
     }
     // Never stretched out of sight (on another virtual desktop); given back its area even so.
     if (isShellWindow(window) || (hiding && isCloaked(window))) return true;
-    const Margins borders = {v.left - r.left, v.top - r.top, r.right - v.right, r.bottom - v.bottom};
+    // Placed the way it matched: its whole rectangle, or what one sees with the borders on top.
+    const Margins borders = r == *from ? Margins{0, 0, 0, 0}
+                                       : Margins{v.left - r.left, v.top - r.top, r.right - v.right,
+                                                 r.bottom - v.bottom};
     if (inset > 0) {
         place(window, *to, Margins{inset, inset, inset, inset});  // maximised: the frame outside
     } else if (hiding) {
@@ -255,7 +319,8 @@ void onTaskbarCreated() {
 }
 
 void onDisplayChange() {
-    // The next press then just shows the taskbars, as for ones hidden by another program.
+    // The next press then shows the taskbars and works out the room beside them afresh, as for
+    // ones hidden by another program.
     state.workAreaRestorePending = false;
     savedWorkArea = Rect{0, 0, 0, 0};
     state.stretchedCount = 0;

@@ -145,6 +145,16 @@ struct Input {
     KeyboardInput ki;
 };
 
+// Same layout as APPBARDATA.
+struct AppBarData {
+    std::uint32_t cbSize;
+    WindowHandle hWnd;
+    unsigned uCallbackMessage;
+    unsigned uEdge;
+    Rect rc;
+    LParam lParam;
+};
+
 using HookProc = LResult (*)(int code, WParam wParam, LParam lParam);
 using EnumWindowsProc = bool (*)(WindowHandle window, LParam lParam);
 // rect: the monitor's whole rectangle, in virtual-screen coordinates.
@@ -236,7 +246,8 @@ constexpr int GWL_EXSTYLE = -20;
 constexpr std::int32_t WS_EX_TOOLWINDOW = 0x00000080;
 
 constexpr int SW_HIDE = 0;
-constexpr int SW_SHOW = 5;
+constexpr int SW_SHOW = 5;    // activates the window it shows
+constexpr int SW_SHOWNA = 8;  // shows it where it is in the Z-order, without activating it
 
 // Screen
 constexpr int HORZRES = 8;
@@ -304,6 +315,11 @@ constexpr unsigned RI_KEY_E0 = 2;  // the right Ctrl and Alt, among others
 // Hooks
 constexpr int WH_MOUSE_LL = 14;
 constexpr int HC_ACTION = 0;
+
+// The taskbar as the shell tells it
+constexpr std::uint32_t ABM_GETSTATE = 4;
+constexpr std::uint32_t ABM_GETTASKBARPOS = 5;
+constexpr unsigned ABS_AUTOHIDE = 1;
 
 // Tray
 constexpr unsigned NIM_ADD = 0;
@@ -455,6 +471,9 @@ unsigned GetRawInputData(LParam rawInput, unsigned command, void* data, unsigned
 HookHandle SetWindowsHookExA(int idHook, HookProc proc, InstanceHandle instance, std::uint32_t threadId);
 LResult CallNextHookEx(HookHandle hook, int code, WParam wParam, LParam lParam);
 bool UnhookWindowsHookEx(HookHandle hook);
+
+// The primary taskbar's place (ABM_GETTASKBARPOS) and whether it hides itself (ABM_GETSTATE).
+std::uintptr_t SHAppBarMessage(std::uint32_t message, AppBarData* data);
 
 // tray
 bool Shell_NotifyIconA(unsigned message, NotifyIconData* data);

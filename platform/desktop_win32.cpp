@@ -14,6 +14,7 @@
     X(WM_XBUTTONUP) X(WM_MOUSEHWHEEL) X(WM_USER) X(IDCANCEL) X(IDYES) X(IDNO) X(IDOK)        \
     X(SWP_NOSIZE) X(SWP_NOMOVE) X(SWP_NOZORDER) X(SWP_NOREDRAW) X(SWP_NOACTIVATE)           \
     X(SWP_FRAMECHANGED) X(SWP_NOOWNERZORDER) X(SWP_ASYNCWINDOWPOS) X(SW_HIDE) X(SW_SHOW)     \
+    X(SW_SHOWNA) X(ABM_GETSTATE) X(ABM_GETTASKBARPOS) X(ABS_AUTOHIDE)                       \
     X(HORZRES) X(VERTRES) X(SPI_SETWORKAREA) X(SPI_GETWORKAREA) X(SPIF_SENDCHANGE)           \
     X(MONITOR_DEFAULTTONULL) X(MONITOR_DEFAULTTOPRIMARY) X(MONITOR_DEFAULTTONEAREST)         \
     X(MONITORINFOF_PRIMARY)                                                                  \
@@ -93,6 +94,8 @@ static_assert(offsetof(platform::MonitorInfo, rcWork) == offsetof(MONITORINFO, r
 static_assert(offsetof(platform::MonitorInfo, dwFlags) == offsetof(MONITORINFO, dwFlags),
               "MonitorInfo layout");
 static_assert(sizeof(platform::Point) == sizeof(POINT), "Point layout");
+static_assert(sizeof(platform::AppBarData) == sizeof(APPBARDATA), "AppBarData layout");
+static_assert(offsetof(platform::AppBarData, rc) == offsetof(APPBARDATA, rc), "AppBarData layout");
 #ifndef _WIN64
 static_assert(NOTIFYICONDATAA_V1_SIZE == platform::kNotifyIconDataV1Size,
               "the first form of NOTIFYICONDATAA");
@@ -368,6 +371,10 @@ LResult CallNextHookEx(HookHandle hook, int code, WParam wParam, LParam lParam) 
 
 bool UnhookWindowsHookEx(HookHandle hook) {
     return ::UnhookWindowsHookEx(reinterpret_cast<HHOOK>(hook)) != FALSE;
+}
+
+std::uintptr_t SHAppBarMessage(std::uint32_t message, AppBarData* data) {
+    return ::SHAppBarMessage(message, reinterpret_cast<APPBARDATA*>(data));
 }
 
 bool Shell_NotifyIconA(unsigned message, NotifyIconData* data) {

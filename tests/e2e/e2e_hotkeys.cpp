@@ -199,6 +199,7 @@ E2E_CASE("taskbar.toggle_hides_refits_and_restores") {
     if (hidden.rect() != area) fail("the hidden window left at " + str(area), str(hidden.rect()));
     // Made full-screen while the taskbar is hidden, as a video or a game would be.
     TestWindow video("Full screen of its own", screen, true, WS_POPUP);
+    exact.makeForeground();
 
     toggleTaskbar(true, "second");
     exact.expectRect(area, "the full-screen window given back the old work area");
@@ -206,6 +207,10 @@ E2E_CASE("taskbar.toggle_hides_refits_and_restores") {
     if (larger.rect() != rect(area.left, area.top, area.right, area.bottom + 1))
         fail("the one-pixel-larger window left alone", str(larger.rect()));
     if (hidden.rect() != area) fail("the hidden window left at " + str(area), str(hidden.rect()));
+    // The taskbar shown is not activated: the user's window keeps the keyboard and the keys.
+    if (GetForegroundWindow() != exact.handle()) fail("it in front after the show", "another");
+    pressCombo(kWin | kCtrl, VK_DOWN);
+    exact.expectRect(rect(area.left, area.top + 20, area.right, area.bottom + 20), "Win+Ctrl+Down");
     tabrin.closeCleanly();
 }
 

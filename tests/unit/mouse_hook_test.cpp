@@ -217,6 +217,9 @@ TEST(MouseHook, RawKeysArmTheHookOnlyWhileACombinationIsHeld) {
         {"one Ctrl of two let go", {{VK_LWIN, false, false}, {VK_LCONTROL, false, true},
                                     {VK_RCONTROL, false, true}, {VK_LCONTROL, true, true},
                                     {VK_RCONTROL, true, false}, {VK_LWIN, true, false}}},
+        {"one Alt of two let go", {{VK_LWIN, false, false}, {VK_LMENU, false, true},
+                                   {VK_RMENU, false, true}, {VK_LMENU, true, true},
+                                   {VK_RMENU, true, false}, {VK_LWIN, true, false}}},
         {"Ctrl+Alt, Shift and letters", {{VK_CONTROL, false, false}, {VK_MENU, false, false},
                                          {0x10, false, false}, {'T', false, false},
                                          {'T', true, false}, {VK_CONTROL, true, false}}},
@@ -272,10 +275,11 @@ TEST(MouseHook, GesturesWorkWhenArmedByTheKeys) {
 
 TEST(MouseHook, ACombinationHeldWhenWatchingStartsArmsAtOnce) {
     {
-        RunningTabrin tabrin({VK_RWIN, VK_CONTROL});  // held while Tabrin starts
+        RunningTabrin tabrin({VK_RWIN, VK_CONTROL, VK_RMENU});  // held while Tabrin starts
         EXPECT_TRUE(tabrin.armed());
+        tabrin.desk.release(VK_CONTROL);  // Win and the right Alt are still a combination
         EXPECT_FALSE(tabrin.desk.sendMouse(WM_RBUTTONDOWN));
-        EXPECT_EQ(tabrin.desk.rectOf(tabrin.editor), moved(-20, 0));
+        EXPECT_EQ(tabrin.desk.rectOf(tabrin.editor), moved(0, -20));
     }
     {
         RunningTabrin tabrin({VK_LWIN}, "enablemousescroll=0\n");
@@ -401,8 +405,18 @@ TEST(MouseHook, TheMaskKeyIsSentOncePerHeldCombinationAndNeverFromTheHook) {
 }
 
 TEST(MouseHook, NeverStuckWithholdingTheMouse) {
-    {  // keys let go on another desktop: no key-up ever arrives
+    for (bool keyStateAgrees : {false, true}) {  // keys let go elsewhere: no key-up arrives
         RunningTabrin tabrin;
+        // A second before, a disagreement that the key state or the key-ups ended.
+        for (int key : {VK_LWIN, VK_CONTROL}) tabrin.desk.press(key);
+        tabrin.desk.releaseKeys();
+        tabrin.desk.sendMouse(WM_MOUSEMOVE);
+        tabrin.desk.pumpPosted();
+        if (keyStateAgrees) tabrin.desk.hold({VK_LWIN, VK_CONTROL});
+        else for (int key : {VK_CONTROL, VK_LWIN}) tabrin.desk.release(key);
+        tabrin.desk.sendMouse(WM_MOUSEMOVE);
+        tabrin.desk.pumpPosted();
+        tabrin.desk.passTime(1000);
         tabrin.desk.press(VK_LWIN);
         tabrin.desk.press(VK_CONTROL);
         tabrin.desk.releaseKeys();
@@ -412,7 +426,7 @@ TEST(MouseHook, NeverStuckWithholdingTheMouse) {
             tabrin.desk.passTime(ms);
             tabrin.desk.sendMouse(WM_MOUSEMOVE);
             tabrin.desk.pumpPosted();
-            EXPECT_TRUE(tabrin.armed()) << ms << " ms after the first disagreement";
+            EXPECT_TRUE(tabrin.armed()) << ms << " ms into the disagreement, " << keyStateAgrees;
         }
         tabrin.desk.passTime(1);
         tabrin.desk.sendMouse(WM_MOUSEMOVE);

@@ -88,6 +88,7 @@ public:
     // Screen: a taskbar is a window of class "Shell_TrayWnd"
     void setScreen(int width, int height);
     WindowHandle addTaskbar(int height);  // along the bottom; the work area shrinks to match
+    bool taskbarsAutoHide = false;        // ABM_GETSTATE: one setting for every taskbar
     Rect workArea;
     // A new screen size: the work area becomes the whole screen and every top-level window of
     // ours gets WM_DISPLAYCHANGE.

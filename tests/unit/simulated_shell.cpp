@@ -53,6 +53,14 @@ void SimulatedDesktop::restartExplorer() {
 
 namespace platform {
 
+std::uintptr_t SHAppBarMessage(std::uint32_t message, AppBarData* data) {
+    const WindowHandle taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    if (data->cbSize != sizeof(AppBarData) || !taskbar) return 0;  // no shell to answer
+    if (message == ABM_GETSTATE) return desk().taskbarsAutoHide ? ABS_AUTOHIDE : 0;
+    if (message == ABM_GETTASKBARPOS) data->rc = desk().rectOf(taskbar);  // shown or hidden
+    return message == ABM_GETTASKBARPOS;
+}
+
 bool Shell_NotifyIconA(unsigned message, NotifyIconData* data) {
     desk().records.calls.push_back(std::string("Shell_NotifyIconA ") + flagName(message));
     auto& icons = desk().trayIcons;

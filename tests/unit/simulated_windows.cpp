@@ -298,6 +298,7 @@ bool ShowWindow(WindowHandle window, int command) {
     if (!w) return false;
     const bool wasVisible = w->visible;
     w->visible = command != SW_HIDE;
+    if (command == SW_SHOW) desk().foreground = window;  // SW_SHOWNA leaves the foreground be
     return wasVisible;
 }
 

@@ -100,7 +100,7 @@ TEST(Taskbar, OneMonitorIsToggledWithTheSameCallsAsEver) {
         "SetWindowPos #32769 0 0 1920 1080 532", "SystemParametersInfoA 47 {0, 0, 1920, 1080}",
         "SendNotifyMessageA 26 47", "EnumWindows", "SetWindowPos Filling 0 0 1920 1080 16404",
 
-        "GetDeviceCaps 8", "GetDeviceCaps 10", "ShowWindowAsync Shell_TrayWnd 5",
+        "GetDeviceCaps 8", "GetDeviceCaps 10", "ShowWindowAsync Shell_TrayWnd 8",
         "SetWindowPos #32769 0 0 1920 1040 532", "SystemParametersInfoA 47 {0, 0, 1920, 1040}",
         "SendNotifyMessageA 26 47", "EnumWindows", "SetWindowPos Filling 0 0 1920 1040 16404",
     };
@@ -200,15 +200,26 @@ TEST(Taskbar, TaskbarsAndMonitorsThatComeAndGoBetweenThePresses) {
     EXPECT_FALSE(again.visible(bar));
 }
 
-TEST(Taskbar, WithNoAreaOfOursToGiveBackTheWorkAreaIsLeftAlone) {
-    {
-        Desk desk;  // hidden by an earlier Tabrin, or another program, before any press
-        WindowHandle bar = desk.addWindow("", {0, 0, 0, 0}, false, kSecondaryTaskbar);
-        ShowWindow(desk.taskbar, SW_HIDE);
+TEST(Taskbar, WithNoAreaOfOursToGiveBackEachTaskbarShownGetsTheRoomBesideIt) {
+    struct Case { const char* name; Rect bar; bool autoHide; Rect primary, right; };
+    const Rect right = {1920, 0, 3840, 1080}, rightWork = {1920, 0, 3840, 1040};
+    const Case cases[] = {  // the taskbars and, after the press, the work areas
+        {"at the bottom", {0, 1040, 1920, 1080}, false, kAboveTaskbar, rightWork},
+        {"one pixel short of the edge", {0, 1040, 1919, 1080}, false, kScreen, rightWork},
+        {"the whole screen", kScreen, false, kScreen, rightWork},
+        {"hiding itself", {0, 1040, 1920, 1080}, true, kScreen, right},
+    };
+    for (const Case& c : cases) {
+        Desk desk;  // hidden by an earlier Tabrin, which left the whole screens to the windows
+        desk.windows[desk.taskbar] = {"", "Shell_TrayWnd", c.bar, false};
+        desk.taskbarsAutoHide = c.autoHide;
+        desk.workArea = kScreen;
+        desk.addMonitor(right);
+        WindowHandle bar = desk.addWindow("", {1920, 1040, 3840, 1080}, false, kSecondaryTaskbar);
         onHotkey(kHotkeyTaskbar);
-        EXPECT_TRUE(desk.visible(desk.taskbar));
-        EXPECT_TRUE(desk.visible(bar)) << "every taskbar follows the toggle";
-        EXPECT_EQ(desk.workArea, kAboveTaskbar);
+        EXPECT_TRUE(desk.visible(desk.taskbar) && desk.visible(bar)) << "every taskbar follows";
+        EXPECT_EQ(desk.workArea, c.primary) << c.name;
+        EXPECT_EQ(desk.monitors[1].work, c.right) << c.name;
         EXPECT_EQ(desk.rectOf(desk.full), kScreen);
         EXPECT_EQ(desk.rectOf(desk.filling), kAboveTaskbar);
     }
@@ -362,15 +373,20 @@ TEST(Taskbar, ANewScreenSizeWhileHiddenDropsTheSavedArea) {
     const Rect right = {1920, 0, 3840, 1080};
     desk.addMonitor(right, {1920, 0, 3840, 1040});
     WindowHandle bar = desk.addWindow("", {1920, 1040, 3840, 1080}, true, kSecondaryTaskbar);
+    WindowHandle userHidden = desk.addWindow("", {0, 0, 0, 0}, false, kSecondaryTaskbar);
     onHotkey(kHotkeyTaskbar);
     desk.changeDisplay(1280, 720);
     desk.windows[desk.filling].rect = {0, 0, 1280, 720};  // as the system fits it to the screen
+    desk.windows[desk.taskbar].rect = {0, 680, 1280, 720};  // and Explorer its taskbar
+    desk.focus(desk.filling);
 
-    onHotkey(kHotkeyTaskbar);  // just shows the taskbars: 1920x1040 is no area for this screen
+    onHotkey(kHotkeyTaskbar);  // 1920x1040 is no area for this screen: the room beside each bar
     EXPECT_TRUE(desk.visible(desk.taskbar));
     EXPECT_TRUE(desk.visible(bar));
-    EXPECT_EQ(desk.monitors[1].work, right);
-    EXPECT_EQ(desk.workArea, (Rect{0, 0, 1280, 720}));
+    EXPECT_FALSE(desk.visible(userHidden));
+    EXPECT_EQ(desk.foreground, desk.filling);
+    EXPECT_EQ(desk.monitors[1].work, (Rect{1920, 0, 3840, 1040}));
+    EXPECT_EQ(desk.workArea, (Rect{0, 0, 1280, 680}));
     EXPECT_EQ(desk.rectOf(desk.filling), (Rect{0, 0, 1280, 720}));
 
     // A change while the taskbar is shown costs nothing: the next round works as ever.
@@ -427,13 +443,15 @@ TEST(Taskbar, HeldWinXTogglesOnceAndAThousandPressesEndWhereTheyBegan) {
 TEST(Taskbar, AnEmptyWorkAreaIsNeverMatchedNorGivenBack) {
     Desk desk;
     desk.workArea = {0, 0, 0, 0};  // what a failing shell may report
+    desk.addMonitor({1920, 0, 3840, 1080}, {1920, 0, 3840, 1040});
     WindowHandle helper = desk.addWindow("Helper", {0, 0, 0, 0});  // visible, of zero size
     onHotkey(kHotkeyTaskbar);
     EXPECT_FALSE(desk.visible(desk.taskbar));
     EXPECT_EQ(desk.rectOf(helper), (Rect{0, 0, 0, 0}));
+    EXPECT_EQ(desk.monitors[1].work, (Rect{1920, 0, 3840, 1040})) << "nothing to give back";
     onHotkey(kHotkeyTaskbar);
     EXPECT_TRUE(desk.visible(desk.taskbar));
-    EXPECT_EQ(desk.workArea, kScreen);  // never the empty area
+    EXPECT_EQ(desk.workArea, kAboveTaskbar);  // never the empty area: the room beside the taskbar
     EXPECT_EQ(desk.rectOf(helper), (Rect{0, 0, 0, 0}));
 }
 
@@ -477,6 +495,7 @@ TEST(Taskbar, WindowsMatchedByWhatOneSeesAndGivenBackEvenOnAnotherVirtualDesktop
         {"100 %", {-7, 0, 1927, 1047}, {7, 0, 7, 7}, {-7, 0, 1927, 1087}},
         {"150 %", {-10, 0, 1930, 1050}, {10, 0, 10, 10}, {-10, 0, 1930, 1090}},
         {"one pixel short", {-7, 0, 1927, 1046}, {7, 0, 7, 7}, {-7, 0, 1927, 1046}},
+        {"sized to the area by its program", kAboveTaskbar, {7, 0, 7, 7}, kScreen},
         {"bounds beyond the window", kAboveTaskbar, {-5, 0, -5, -5}, kScreen},
         {"empty bounds", kAboveTaskbar, {960, 0, 960, 0}, kScreen},
     };
