@@ -122,13 +122,13 @@ void stopWatchingSettingsFile();
 void dropSettingsWatch();
 // For the message loop's wait; null while nothing is watched.
 platform::ChangeHandle settingsChangeHandle();
-// The handle was signalled: the quiet period starts again.
+// The handle was signalled: the quiet period starts again, until a second after the burst began.
 void onSettingsFolderChanged();
 constexpr std::uintptr_t kSettingsQuietTimer = 3;
 constexpr unsigned kSettingsQuietPeriod = 150;  // ms: lets the writer finish
 constexpr unsigned kSettingsLongestQuiet = 1000;  // ms: the latest look after a burst begins
 // WM_TIMER of kSettingsQuietTimer; a file its writer still holds is read again every
-// kSaveRetryInterval, kSaveRetries times at most.
+// kSaveRetryInterval, kSaveRetries times at most, or until it is read when never read yet.
 platform::LResult onSettingsQuietTimer();
 
 // Back to what a new process starts with (for the tests): the record, and the file's retries
